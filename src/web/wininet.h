@@ -38,3 +38,20 @@ bool HttpQueryInfoA(HINTERNET request, uint32_t info_level, void* buffer, uint32
 bool InternetCloseHandle(HINTERNET handle);
 
 }  // namespace tarnwick
+
+namespace tarnwick {
+
+// Bounds that keep a hostile server from hanging the program or exhausting its memory.
+struct WinInetSettings {
+  int32_t connect_timeout_ms = 30000;
+  int32_t stall_timeout_ms = 30000;  // abort when no byte has arrived for this long
+  int64_t max_body_bytes = 16 * 1024 * 1024;
+};
+// Read by every request when it is sent; tests shrink the bounds before they fetch.
+WinInetSettings& wininet_settings();
+
+// While a flag is set on a thread, a transfer on that thread ends soon after the flag turns true,
+// as if the connection had broken. Pass nullptr to clear it.
+void set_thread_abort_flag(const std::atomic<bool>* flag);
+
+}  // namespace tarnwick
