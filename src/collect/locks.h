@@ -27,6 +27,7 @@ class Lock {
   std::shared_ptr<detail::LockSection> section_;
   friend Lock create_lock();
   friend void enter_lock(const Lock&);
+  friend bool try_enter_lock(const Lock&);
   friend void leave_lock(const Lock&);
   friend void delete_lock(const Lock&);
   friend void delete_all_locks();
@@ -44,6 +45,8 @@ Lock create_lock();
 // Returns once the calling thread owns the lock; its owner may enter it again, and must then
 // leave it as often as it entered it.
 void enter_lock(const Lock& lock);
+// Enters the lock when no other thread owns it; false, without waiting, when one does.
+bool try_enter_lock(const Lock& lock);
 void leave_lock(const Lock& lock);
 // Marks the lock deleted; its registry entry stays. A lock is deleted at most once.
 void delete_lock(const Lock& lock);
