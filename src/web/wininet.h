@@ -1,9 +1,31 @@
 // The WinInet operations that the page fetch needs, with their WinInet names and argument order,
 // carried out by libcurl. This header is the only face of the layer; curl stays in wininet.cpp.
+//
+// Handles are internet -> connection -> request; InternetCloseHandle frees one handle, and the
+// handles may be closed in any order. What the layer does on its own:
+// - The request carries the caller's header lines (empty lines dropped), Host, the body framing
+//   and, unless the caller wrote a User-Agent line, the agent given to InternetOpenA. Nothing else.
+// - A GET or HEAD without optional data has no body; every other request sends one (maybe empty).
+// - Redirects are followed (at most 10 hops, http and https only; POST turns into GET without
+//   its body on 301, 302 and 303, any verb on 303; http -> https only with
+//   INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS, https -> http never); a redirect that is not followed
+//   is the final response.
+// - Cookies: each internet handle keeps a cookie store of its own that all its requests share;
+//   requests with INTERNET_FLAG_NO_COOKIES neither send from it nor store into it. Nothing is
+//   kept once the internet handle is closed.
+// - Proxies come only from InternetOpenA ("http=host:port", "https=host:port", or a bare
+//   "host:port" for both), never from the environment.
+// - HttpSendRequestA receives the whole body; it is true once a final response's headers came.
+//   InternetReadFile then hands the body out and reports 0 at its end; after a failure (broken
+//   connection, stall, abort, body limit) the bytes received come first, then a false read of 0.
+// - HttpQueryInfoA(HTTP_QUERY_RAW_HEADERS_CRLF) gives the final response's status and header
+//   lines, each ended by CR LF, then CR LF; when they and the zero byte do not fit, it fails,
+//   sets the length needed and leaves the buffer alone.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 namespace tarnwick {
 
@@ -46,6 +68,7 @@ struct WinInetSettings {
   int32_t connect_timeout_ms = 30000;
   int32_t stall_timeout_ms = 30000;  // abort when no byte has arrived for this long
   int64_t max_body_bytes = 16 * 1024 * 1024;
+  std::string ca_file;  // an extra trusted CA bundle (PEM); empty uses the system's store
 };
 // Read by every request when it is sent; tests shrink the bounds before they fetch.
 WinInetSettings& wininet_settings();
