@@ -20,14 +20,14 @@ inline constexpr int32_t header_buffer_size = 5000;
 // Pointers are the caller's variables (in/out or out); a null one is a scratch value.
 struct FetchArgs {
   int32_t method = 0;       // 1 sends "POST"; any other value "GET"; every value but 0 sends a body
-  Text post_text;           // the body when post_bytes is empty
+  Text post_text{};         // the body when post_bytes is empty
   Text* cookies = nullptr;  // supplied (even empty): sent, platform cookies off, response merged in
   Text* new_cookies = nullptr;    // out: name=value; name=value from the Set-Cookie lines
   Text* extra_headers = nullptr;  // in/out: lines joined by CR LF; becomes the block that was sent
   Text* location = nullptr;       // in/out: last "Location:" value, else the raw headers
   bool no_redirect = false;
   ByteString* post_bytes = nullptr;  // in/out: the body; filled from post_text when empty
-  std::optional<Text> proxy;         // supplied (even empty): proxy list "http=" + proxy
+  std::optional<Text> proxy{};       // supplied (even empty): proxy list "http=" + proxy
   Text* raw_headers = nullptr;       // out: status line and header lines, each ended by CR LF
 };
 
