@@ -1,0 +1,83 @@
+#include "ui/window_thread_calls.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QThread>
+
+namespace tarnwick {
+
+namespace {
+const QEvent::Type serve_event_type = static_cast<QEvent::Type>(QEvent::registerEventType());
+}
+
+WindowThreadCalls::WindowThreadCalls(QObject* parent) : QObject(parent) {}
+
+WindowThreadCalls::~WindowThreadCalls() { begin_closing(); }
+
+bool WindowThreadCalls::on_window_thread() const { return QThread::currentThread() == thread(); }
+
+bool WindowThreadCalls::call(const std::function<void()>& work) {
+  if (on_window_thread()) {
+    work();
+    return true;
+  }
+  Request request{&work};
+  std::unique_lock lock(mutex_);
+  if (closing()) return false;
+  waiting_.push_back(&request);
+  if (!serve_posted_) {
+    serve_posted_ = true;
+    QCoreApplication::postEvent(this, new QEvent(serve_event_type));
+  }
+  changed_.wait(lock, [&] { return request.done; });
+  return request.ran;
+}
+
+void WindowThreadCalls::change_and_wake(const std::function<void()>& change) {
+  {
+    std::lock_guard lock(mutex_);
+    change();
+  }
+  changed_.notify_all();
+}
+
+bool WindowThreadCalls::wait_until(const std::function<bool()>& ready) {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return closing() || ready(); });
+  return ready();
+}
+
+void WindowThreadCalls::begin_closing() {
+  {
+    std::lock_guard lock(mutex_);
+    closing_.store(true, std::memory_order_release);
+    for (Request* request : waiting_) request->done = true;
+    waiting_.clear();
+  }
+  changed_.notify_all();
+}
+
+bool WindowThreadCalls::event(QEvent* event) {
+  if (event->type() != serve_event_type) return QObject::event(event);
+  serve();
+  return true;
+}
+
+// Work may open a modal loop that takes events, so the guard is not held while it runs, and a
+// request handed over meanwhile posts a fresh serve event.
+void WindowThreadCalls::serve() {
+  std::unique_lock lock(mutex_);
+  serve_posted_ = false;
+  while (!waiting_.empty()) {
+    Request* request = waiting_.front();
+    waiting_.pop_front();
+    lock.unlock();
+    (*request->work)();
+    lock.lock();
+    request->done = true;
+    request->ran = true;
+    changed_.notify_all();
+  }
+}
+
+}  // namespace tarnwick
