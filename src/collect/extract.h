@@ -11,8 +11,8 @@ namespace tarnwick {
 struct ExtractOptions {
   bool case_sensitive = false;
   int32_t max_length = 0;  // 0: no limit; a longer trimmed entry ends the extraction
-  Text prefix;
-  Text suffix;
+  Text prefix{};
+  Text suffix{};
   bool keep_left_marker = false;
   bool keep_right_marker = false;
   int32_t start_position = 0;  // 0 and 1 both mean the beginning of the source
