@@ -1,0 +1,222 @@
+// A collection run of 1,000 pages against the in-process sample site, timed against a plain
+// libcurl loop over the same pages in the same process, and the memory the run leaves behind
+// compared with what its rows need.
+#include <benchmark/benchmark.h>
+#include <curl/curl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <deque>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "collect/run.h"
+#include "core/numbers.h"
+#include "core/random.h"
+#include "sample_site/sample_site.h"
+#include "web/fetch.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr int page_count = 1000;
+constexpr uint32_t page_seed = 4711;
+
+SampleSite& site() {
+  static SampleSite* const running = [] {
+    auto* s = new SampleSite;
+    if (!s->start()) std::abort();
+    return s;
+  }();
+  return *running;
+}
+
+// A window that only keeps the rows.
+class CheapWindow final : public WindowOperations {
+ public:
+  explicit CheapWindow(int32_t count) : count_(std::to_string(count)) {}
+
+  int32_t list_insert_row() override {
+    rows_.emplace_back();
+    return static_cast<int32_t>(rows_.size()) - 1;
+  }
+  void list_set_cell(int32_t row, int32_t column, const Text& text) override {
+    auto& cells = rows_[static_cast<size_t>(row)];
+    (column == 0 ? cells.first : cells.second) = text;
+  }
+  Text list_cell_text(int32_t, int32_t) override { return {}; }
+  int32_t list_row_count() override { return static_cast<int32_t>(rows_.size()); }
+  int32_t list_row_value(int32_t) override { return 0; }
+  void list_set_row_value(int32_t, int32_t) override {}
+  void list_delete_row(int32_t) override {}
+  void list_clear() override { rows_.clear(); }
+  void set_caption(Control, const Text&) override {}
+  void set_disabled(Control, bool) override {}
+  Text control_text(Control) override { return count_; }
+  void show_message(const Text&, int32_t, const std::optional<Text>&) override {}
+  void popup_menu() override {}
+  void file_dialog_setup(const FileDialogSetup&) override {}
+  bool file_dialog_open() override { return false; }
+  Text file_dialog_file_name() override { return {}; }
+  void process_events() override {}
+  bool window_closing() override { return false; }
+
+  size_t row_count() const { return rows_.size(); }
+
+  // The heap the rows occupy: the row cells and every text too long for the string's own buffer,
+  // counted as glibc's allocator rounds it.
+  size_t row_bytes() const {
+    size_t bytes = rows_.size() * sizeof(Row);
+    auto heap = [](const Text& text) -> size_t {
+      const size_t capacity = text.str().capacity();
+      if (capacity <= 15) return 0;
+      return (capacity + 1 + 8 + 15) / 16 * 16;
+    };
+    for (const Row& row : rows_) bytes += heap(row.first) + heap(row.second);
+    return bytes;
+  }
+
+ private:
+  using Row = std::pair<Text, Text>;
+  Text count_;
+  std::deque<Row> rows_;
+};
+
+size_t resident_bytes() {
+  std::ifstream statm("/proc/self/statm");
+  size_t size = 0;
+  size_t resident = 0;
+  statm >> size >> resident;
+  return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+std::vector<int32_t> drawn_pages() {
+  seed_random(page_seed);
+  std::vector<int32_t> pages;
+  for (int i = 0; i < page_count; ++i) pages.push_back(random_between(100, 9000));
+  return pages;
+}
+
+double plain_loop_seconds = 0;
+double run_seconds = 0;
+
+size_t append_body(char* data, size_t size, size_t count, void* body) {
+  static_cast<std::string*>(body)->append(data, size * count);
+  return size * count;
+}
+
+void BM_PlainCurlLoop(benchmark::State& state) {
+  const std::vector<int32_t> pages = drawn_pages();
+  const std::string prefix = "http://" + site().host() + "/qqgexing/";
+  size_t bytes = 0;
+  for (auto _ : state) {
+    for (int32_t page : pages) {
+      std::string body;
+      std::string url = prefix + std::to_string(page) + ".html";
+      CURL* easy = curl_easy_init();
+      curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+      curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, append_body);
+      curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
+      curl_easy_perform(easy);
+      curl_easy_cleanup(easy);
+      bytes += body.size();
+    }
+  }
+  benchmark::DoNotOptimize(bytes);
+  state.counters["pages"] = page_count;
+  state.counters["bytes/page"] = static_cast<double>(bytes) / page_count / state.iterations();
+}
+
+// The run's fetches alone, to tell the fetch layer's share of the run's time from the run's own.
+void BM_FetchPageLoop(benchmark::State& state) {
+  const std::vector<int32_t> pages = drawn_pages();
+  const Text prefix = concat_text("http://", Text(site().host()), "/qqgexing/");
+  for (auto _ : state) {
+    for (int32_t page : pages) {
+      benchmark::DoNotOptimize(fetch_page(concat_text(prefix, int_to_text(page), ".html")));
+    }
+  }
+}
+
+// Warm-up: the first fetches set up libcurl and the allocator's arenas.
+void warm_up() {
+  CheapWindow warm(20);
+  RunControl control;
+  collection_run(warm, control, Text(site().host()));
+}
+
+// Resident memory that one run leaves behind while its rows are still listed; measured once, in
+// a process that has not yet held the rows of another run.
+void BM_CollectionRunMemory(benchmark::State& state) {
+  warm_up();
+  double growth = 0;
+  double row_bytes = 0;
+  double rows = 0;
+  for (auto _ : state) {
+    CheapWindow window(page_count);
+    RunControl control;
+    seed_random(page_seed);
+    const size_t before = resident_bytes();
+    collection_run(window, control, Text(site().host()));
+    growth = static_cast<double>(resident_bytes()) - static_cast<double>(before);
+    row_bytes = static_cast<double>(window.row_bytes());
+    rows = static_cast<double>(window.row_count());
+  }
+  state.counters["rows"] = rows;
+  state.counters["row_MB"] = row_bytes / 1e6;
+  state.counters["rss_growth_MB"] = growth / 1e6;
+  state.counters["rss/rows"] = growth / row_bytes;
+}
+
+void BM_CollectionRun(benchmark::State& state) {
+  warm_up();
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto window = std::make_unique<CheapWindow>(page_count);
+    RunControl control;
+    seed_random(page_seed);
+    state.ResumeTiming();
+
+    collection_run(*window, control, Text(site().host()));
+
+    state.PauseTiming();
+    window.reset();
+    state.ResumeTiming();
+  }
+}
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      const double seconds = run.GetAdjustedRealTime() / 1e3;  // reported in milliseconds
+      const std::string name = run.benchmark_name();
+      if (name.find("BM_PlainCurlLoop/") != std::string::npos) plain_loop_seconds = seconds;
+      if (name.find("BM_CollectionRun/") != std::string::npos) run_seconds = seconds;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
+}  // namespace
+}  // namespace tarnwick
+
+BENCHMARK(tarnwick::BM_CollectionRunMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(tarnwick::BM_PlainCurlLoop)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(tarnwick::BM_FetchPageLoop)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(tarnwick::BM_CollectionRun)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+int main(int argc, char** argv) {
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+  benchmark::Initialize(&argc, argv);
+  tarnwick::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  if (tarnwick::plain_loop_seconds > 0 && tarnwick::run_seconds > 0) {
+    std::printf("run / plain libcurl loop: %.3f (run %.3f s, loop %.3f s per %d pages)\n",
+                tarnwick::run_seconds / tarnwick::plain_loop_seconds, tarnwick::run_seconds,
+                tarnwick::plain_loop_seconds, tarnwick::page_count);
+  }
+  benchmark::Shutdown();
+  return 0;
+}
