@@ -301,8 +301,11 @@ TEST_F(CollectionRun, ASecondRunAppendsBelowTheFirstAndNumbersFromOne) {
 }
 
 struct CountCase {
+  const char* name;
   const char* count;
 };
+
+void PrintTo(const CountCase& count_case, std::ostream* out) { *out << count_case.name; }
 
 class CollectionRunCount : public CollectionRun, public ::testing::WithParamInterface<CountCase> {};
 
@@ -317,8 +320,9 @@ TEST_P(CollectionRunCount, ReadsNoPageAndRestsAtOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(NotAPositiveNumber, CollectionRunCount,
-                         ::testing::Values(CountCase{"0"}, CountCase{"abc"}, CountCase{"-2"},
-                                           CountCase{""}));
+                         ::testing::Values(CountCase{"zero", "0"}, CountCase{"letters", "abc"},
+                                           CountCase{"negative", "-2"}, CountCase{"empty", ""}),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // A port on which nothing listens: bound once to learn a free number, then closed.
 uint16_t refused_port() {
@@ -334,6 +338,20 @@ uint16_t refused_port() {
 }
 
 enum class PageFailure { refused, not_found, stalled };
+
+std::string failure_name(PageFailure failure) {
+  switch (failure) {
+    case PageFailure::refused:
+      return "refused";
+    case PageFailure::not_found:
+      return "not_found";
+    case PageFailure::stalled:
+      return "stalled";
+  }
+  return "unknown";
+}
+
+void PrintTo(PageFailure failure, std::ostream* out) { *out << failure_name(failure); }
 
 class CollectionRunFailure : public CollectionRun,
                              public ::testing::WithParamInterface<PageFailure> {};
@@ -365,7 +383,8 @@ TEST_P(CollectionRunFailure, CountsTheFailedPageAsRead) {
 
 INSTANTIATE_TEST_SUITE_P(Pages, CollectionRunFailure,
                          ::testing::Values(PageFailure::refused, PageFailure::not_found,
-                                           PageFailure::stalled));
+                                           PageFailure::stalled),
+                         [](const auto& param_info) { return failure_name(param_info.param); });
 
 TEST_F(CollectionRun, StopBetweenPagesKeepsTheRowsAndRests) {
   const std::vector<int32_t> pages = draws_after_seed(99, 1);
