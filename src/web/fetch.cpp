@@ -52,7 +52,7 @@ Text query_raw_headers(HINTERNET request) {
 ByteString read_body(HINTERNET request) {
   ByteString body;
   for (;;) {
-    std::array<char, read_chunk_size> chunk{};
+    std::array<char, read_chunk_size> chunk;
     uint32_t count = 0;
     InternetReadFile(request, chunk.data(), read_chunk_size, &count);
     if (count == 0) break;

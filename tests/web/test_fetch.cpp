@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/test_server.h"
@@ -467,6 +468,29 @@ TEST_F(SecureFetchTest, HttpsAddressUsesTls) {
       "secret");
   EXPECT_EQ(new_cookies, Text("t=1"));
   EXPECT_EQ(extra_headers.str(), with_url(kDefaultBlock, url));
+}
+
+TEST(FetchTest, CallsOnSeveralThreadsShareNothing) {
+  TestServer server = TestServer::responding([](const RecordedRequest& request) {
+    return http_response("200 OK", request.target(), {"Set-Cookie: p=" + request.target() + ";"});
+  });
+  constexpr int kThreads = 3;
+  constexpr int kCalls = 8;
+  std::vector<int> mismatches(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int call = 0; call < kCalls; ++call) {
+        const std::string path = "/" + std::to_string(t) + "/" + std::to_string(call);
+        Text new_cookies;
+        const ByteString body = fetch_page(Text(server.url(path)), {.new_cookies = &new_cookies});
+        if (body.view() != path || new_cookies != Text("p=" + path)) ++mismatches[t];
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(mismatches, std::vector<int>(kThreads, 0));
+  EXPECT_EQ(server.requests().size(), static_cast<size_t>(kThreads * kCalls));
 }
 
 TEST(FetchTest, ErrorStatusStillReturnsTheBody) {
