@@ -57,6 +57,11 @@ void WindowThreadCalls::begin_closing() {
   changed_.notify_all();
 }
 
+int WindowThreadCalls::waiting() {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(waiting_.size());
+}
+
 bool WindowThreadCalls::event(QEvent* event) {
   if (event->type() != serve_event_type) return QObject::event(event);
   serve();

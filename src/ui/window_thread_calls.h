@@ -32,6 +32,9 @@ class WindowThreadCalls : public QObject {
   void begin_closing();
   bool closing() const { return closing_.load(std::memory_order_acquire); }
 
+  // How many callers are waiting for their work to be taken up.
+  int waiting();
+
  protected:
   bool event(QEvent* event) override;
 
