@@ -113,8 +113,7 @@ void Commands::stop_command() {
 
 void Commands::export_command() {
   if (window_.list_row_count() == 0) {
-    window_.show_message("目前没任何签名用户存在!"_cp936, message_style_information,
-                         "提示"_cp936);
+    window_.show_message("目前没任何签名用户存在!"_cp936, message_style_information, "提示"_cp936);
     return;
   }
   window_.file_dialog_setup({.kind = FileDialogKind::save,
@@ -133,8 +132,7 @@ void Commands::export_command() {
   }
   written = file.close() && written;
   if (!written) {
-    window_.show_message(concat_text("导出失败："_cp936, path), message_style_error,
-                         "提示"_cp936);
+    window_.show_message(concat_text("导出失败："_cp936, path), message_style_error, "提示"_cp936);
   }
 }
 
