@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -324,6 +325,23 @@ INSTANTIATE_TEST_SUITE_P(NotAPositiveNumber, CollectionRunCount,
                                            CountCase{"negative", "-2"}, CountCase{"empty", ""}),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
+size_t thread_count() {
+  size_t count = 0;
+  for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    ++count;
+  }
+  return count;
+}
+
+// The worker is detached: once its run has rested, wait until its thread is gone as well, so that
+// the thread's own clean-up (the TLS library's per-thread state) is done before the test ends.
+bool wait_for_thread_count(size_t count) {
+  for (int i = 0; i < 1000 && thread_count() != count; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return thread_count() == count;
+}
+
 // A port on which nothing listens: bound once to learn a free number, then closed.
 uint16_t refused_port() {
   int probe = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -424,6 +442,7 @@ TEST_F(CollectionRun, ClosingWindowEndsTheRunBeforeItsNextPage) {
 TEST_F(CollectionRun, StopAbandonsTheFetchInFlight) {
   site_.set_delay_ms(120'000);
   RecordingWindow window("3");
+  const size_t threads_before = thread_count();
   auto control = std::make_shared<RunControl>();
   auto start = std::make_unique<CollectionStart>(CollectionStart{&window, control, host_});
   ASSERT_TRUE(start_thread(collection_thread_entry, reinterpret_cast<intptr_t>(start.get())));
@@ -441,11 +460,13 @@ TEST_F(CollectionRun, StopAbandonsTheFetchInFlight) {
   expected.insert(expected.end(), resting_steps.begin(), resting_steps.end());
   EXPECT_EQ(window.log(), expected);
   EXPECT_EQ(site_.request_paths().size(), 1u);
+  EXPECT_TRUE(wait_for_thread_count(threads_before));
 }
 
 TEST_F(CollectionRun, ThreadEntryRunsOnItsOwnThread) {
   const std::vector<int32_t> pages = draws_after_seed(5, 2);
   RecordingWindow window("2");
+  const size_t threads_before = thread_count();
   auto start = std::make_unique<CollectionStart>(
       CollectionStart{&window, std::make_shared<RunControl>(), host_});
   ASSERT_TRUE(start_thread(collection_thread_entry, reinterpret_cast<intptr_t>(start.get())));
@@ -454,6 +475,7 @@ TEST_F(CollectionRun, ThreadEntryRunsOnItsOwnThread) {
   ASSERT_TRUE(window.wait_until_resting(std::chrono::seconds(60)));
   EXPECT_EQ(window.rows(), expected_run(pages).rows);
   EXPECT_EQ(site_.request_paths(), paths_of(pages));
+  EXPECT_TRUE(wait_for_thread_count(threads_before));
 }
 
 }  // namespace
