@@ -4,7 +4,6 @@
 #include <string>
 
 #include "core/array.h"
-#include "core/numbers.h"
 #include "web/cookies.h"
 #include "web/url.h"
 #include "web/wininet.h"
