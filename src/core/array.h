@@ -25,6 +25,10 @@ class Array {
 
   void append(Member member) { members_.push_back(std::move(member)); }
   void clear() { members_.clear(); }
+  // Keeps the first count members and releases the rest.
+  void truncate(int32_t count) {
+    if (count >= 0 && count < size()) members_.erase(members_.begin() + count, members_.end());
+  }
   void reserve(int32_t count) { members_.reserve(static_cast<size_t>(count)); }
 
   auto begin() const { return members_.begin(); }

@@ -30,20 +30,12 @@ size_t next_character(std::string_view bytes, size_t index) {
   return is_lead_byte(byte_at(bytes, index)) ? index + 2 : index + 1;
 }
 
-// Copies the characters that the scan steps over without a match; a dangling lead byte that
-// the scan reaches is left out. Returns where the scan stops.
-size_t skip_unmatched(std::string_view bytes, size_t at, size_t sought_length,
-                      std::string& result) {
-  const size_t from = at;
-  while (at + sought_length <= bytes.size()) {
-    if (is_lead_byte(byte_at(bytes, at)) && at + 1 == bytes.size()) {
-      result.append(bytes.substr(from, at - from));
-      return bytes.size();
-    }
-    at = next_character(bytes, at);
-  }
-  result.append(bytes.substr(from, std::min(at, bytes.size()) - from));
-  return std::min(at, bytes.size());
+// Whether a scan from at that finds no match reaches a dangling lead byte, which it drops: only a
+// one-byte sought text is tried at the last byte.
+bool scan_drops_dangling_byte(std::string_view bytes, size_t at, size_t sought_length) {
+  const size_t last = bytes.size() - 1;
+  return sought_length == 1 && at <= last && is_lead_byte(byte_at(bytes, last)) &&
+         starts_character(bytes, at, last);
 }
 
 }  // namespace
@@ -58,6 +50,8 @@ Text::Text(std::string&& bytes) : bytes_(std::move(bytes)) {
   const size_t zero = bytes_.find('\0');
   if (zero != std::string::npos) bytes_.resize(zero);
 }
+
+void Text::assign(std::string_view bytes) { bytes_.assign(up_to_zero(bytes)); }
 
 int32_t text_length(const Text& text) { return text.length(); }
 
@@ -132,26 +126,32 @@ Text replace_text(const Text& text, const Text& sought, const Text& replacement,
   const size_t from = start <= 1 ? 0 : static_cast<size_t>(start) - 1;
   if (bytes.empty() || pattern.empty() || from >= bytes.size() || count == 0) return text;
 
+  size_t found = scan_first(bytes, from, pattern, !case_sensitive);
+  if (found == std::string_view::npos && !scan_drops_dangling_byte(bytes, from, pattern.size())) {
+    return text;
+  }
   std::string result(bytes.substr(0, from));
   size_t at = from;
   int32_t replaced = 0;
-  while (at + pattern.size() <= bytes.size()) {
-    const size_t found = scan_first(bytes, at, pattern, !case_sensitive);
+  for (;;) {
     if (found == std::string_view::npos) {
-      at = skip_unmatched(bytes, at, pattern.size(), result);
+      if (scan_drops_dangling_byte(bytes, at, pattern.size())) {
+        result.append(bytes.substr(at, bytes.size() - 1 - at));
+        at = bytes.size();
+      }
       break;
     }
     result.append(bytes.substr(at, found - at));
     result.append(replacement.view());
     at = found + pattern.size();
     if (++replaced == count) break;
+    found = scan_first(bytes, at, pattern, !case_sensitive);
   }
   if (at < bytes.size()) result.append(bytes.substr(at));
   return Text(std::move(result));
 }
 
-Text trim_both(const Text& text) {
-  const std::string_view bytes = text.view();
+std::string_view trim_both_view(std::string_view bytes) {
   size_t first = 0;
   while (first < bytes.size()) {
     if (byte_at(bytes, first) == 0x20) {
@@ -162,26 +162,31 @@ Text trim_both(const Text& text) {
       break;
     }
   }
-  size_t end = bytes.size();
-  size_t run_start = std::string_view::npos;
-  for (size_t at = first; at < bytes.size();) {
-    const unsigned char byte = byte_at(bytes, at);
-    if (is_lead_byte(byte) && at + 1 == bytes.size()) {
-      end = at;  // a dangling lead byte is cut off; spaces before it stay
-      run_start = std::string_view::npos;
-      break;
-    }
-    const bool space = byte == 0x20 || is_full_width_space(bytes, at);
-    if (!space) {
-      run_start = std::string_view::npos;
-    } else if (run_start == std::string_view::npos) {
-      run_start = at;
-    }
-    at = next_character(bytes, at);
+  if (first == bytes.size()) return {};
+  const size_t last = bytes.size() - 1;
+  // A dangling lead byte is cut off, and the spaces before it stay.
+  if (is_lead_byte(byte_at(bytes, last)) && starts_character(bytes, first, last)) {
+    return bytes.substr(first, last - first);
   }
-  if (run_start != std::string_view::npos) end = run_start;
-  return Text(bytes.substr(first, end - first));
+  // Trailing spaces go, walking back from the end, which is a character boundary. Behind a lead
+  // byte the character is a pair; a 0x20 behind a lead byte may be the pair's second byte.
+  size_t end = bytes.size();
+  while (end > first) {
+    if (is_lead_byte(byte_at(bytes, end - 1))) {
+      if (!is_full_width_space(bytes, end - 2)) break;
+      end -= 2;
+      continue;
+    }
+    if (byte_at(bytes, end - 1) != 0x20) break;
+    const bool lone = end - 1 == first || !is_lead_byte(byte_at(bytes, end - 2)) ||
+                      starts_character(bytes, first, end - 1);
+    if (!lone) break;
+    --end;
+  }
+  return bytes.substr(first, end - first);
 }
+
+Text trim_both(const Text& text) { return Text(trim_both_view(text.view())); }
 
 Text remove_all_spaces(const Text& text) {
   const std::string_view bytes = text.view();

@@ -24,6 +24,9 @@ class Text {
   const char* c_str() const { return bytes_.c_str(); }
   const std::string& str() const { return bytes_; }
 
+  // Replaces the bytes (up to the first zero byte), reusing the room the text already holds.
+  void assign(std::string_view bytes);
+
   friend bool operator==(const Text& a, const Text& b) { return a.bytes_ == b.bytes_; }
 
  private:
@@ -60,6 +63,8 @@ Text replace_text(const Text& text, const Text& sought, const Text& replacement,
 
 // Spaces are the byte 0x20 and the full-width space A1 A1.
 Text trim_both(const Text& text);
+// The same on a stretch of bytes, without copying them; the stretch must hold no zero byte.
+std::string_view trim_both_view(std::string_view bytes);
 Text remove_all_spaces(const Text& text);
 
 // Folds the one-byte letters A to Z only.

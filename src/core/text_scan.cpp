@@ -10,10 +10,6 @@ namespace tarnwick {
 
 namespace {
 
-bool is_letter(unsigned char byte) {
-  return fold_case(byte) != byte || (byte >= 'a' && byte <= 'z');
-}
-
 unsigned char other_case(unsigned char byte) {
   if (byte >= 'A' && byte <= 'Z') return static_cast<unsigned char>(byte + 0x20);
   if (byte >= 'a' && byte <= 'z') return static_cast<unsigned char>(byte - 0x20);
@@ -71,8 +67,11 @@ class CharacterBoundaries {
 
 size_t scan_stepwise(const unsigned char* data, size_t size, size_t from, std::string_view sought,
                      bool ignore_case) {
+  const auto first = static_cast<unsigned char>(sought.front());
+  const unsigned char wanted = ignore_case ? fold_case(first) : first;
   for (size_t at = from; at + sought.size() <= size; at += data[at] >= 0x80 ? 2 : 1) {
-    if (matches_at(data + at, sought, ignore_case)) return at;
+    const unsigned char head = ignore_case ? fold_case(data[at]) : data[at];
+    if (head == wanted && matches_at(data + at, sought, ignore_case)) return at;
   }
   return std::string_view::npos;
 }
@@ -84,43 +83,54 @@ size_t scan_first(std::string_view bytes, size_t from, std::string_view sought, 
   const size_t size = bytes.size();
   const size_t length = sought.size();
   if (from >= size || size - from < length) return std::string_view::npos;
+  const size_t last_start = size - length;  // the last position where a match can begin
 #if defined(__SSE2__)
+  if (last_start - from < 16) return scan_stepwise(data, size, from, sought, ignore_case);
   // Candidates are the positions whose first and last bytes match those of the sought text; each
   // one is then checked whole and for lying on a character boundary.
   const auto first = static_cast<unsigned char>(sought.front());
   const auto last = static_cast<unsigned char>(sought.back());
-  const bool fold_first = ignore_case && is_letter(first);
-  const bool fold_last = ignore_case && is_letter(last);
   const __m128i first_a = _mm_set1_epi8(static_cast<char>(first));
-  const __m128i first_b = _mm_set1_epi8(static_cast<char>(fold_first ? other_case(first) : first));
+  const __m128i first_b = _mm_set1_epi8(static_cast<char>(ignore_case ? other_case(first) : first));
   const __m128i last_a = _mm_set1_epi8(static_cast<char>(last));
-  const __m128i last_b = _mm_set1_epi8(static_cast<char>(fold_last ? other_case(last) : last));
-  CharacterBoundaries boundaries(data, from);
-  size_t at = from;
-  for (; at + length - 1 + 16 <= size; at += 16) {
+  const __m128i last_b = _mm_set1_epi8(static_cast<char>(ignore_case ? other_case(last) : last));
+  const auto candidates_at = [&](size_t at) {
     const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
     const __m128i tails = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + length - 1));
     const __m128i head_hits =
         _mm_or_si128(_mm_cmpeq_epi8(heads, first_a), _mm_cmpeq_epi8(heads, first_b));
     const __m128i tail_hits =
         _mm_or_si128(_mm_cmpeq_epi8(tails, last_a), _mm_cmpeq_epi8(tails, last_b));
-    auto candidates = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(head_hits, tail_hits)));
-    while (candidates != 0) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(head_hits, tail_hits)));
+  };
+  CharacterBoundaries boundaries(data, from);
+  const auto first_match = [&](size_t at, unsigned candidates) {
+    for (; candidates != 0; candidates &= candidates - 1) {
       const size_t position = at + static_cast<size_t>(__builtin_ctz(candidates));
-      candidates &= candidates - 1;
       if (matches_at(data + position, sought, ignore_case) &&
           boundaries.starts_character(position)) {
         return position;
       }
     }
+    return std::string_view::npos;
+  };
+  size_t at = from;
+  for (; at + 15 <= last_start; at += 16) {
+    const size_t found = first_match(at, candidates_at(at));
+    if (found != std::string_view::npos) return found;
   }
-  if (at >= size || size - at < length) return std::string_view::npos;
-  // The last few positions: resume the character stepping from a known boundary.
-  if (!boundaries.starts_character(at)) ++at;
-  return scan_stepwise(data, size, at, sought, ignore_case);
+  if (at > last_start) return std::string_view::npos;
+  // The last block ends at the last possible start and overlaps positions already tried.
+  const size_t block = last_start - 15;
+  return first_match(block, candidates_at(block) & (~0u << (at - block)));
 #else
   return scan_stepwise(data, size, from, sought, ignore_case);
 #endif
+}
+
+bool starts_character(std::string_view bytes, size_t from, size_t position) {
+  return CharacterBoundaries(reinterpret_cast<const unsigned char*>(bytes.data()), from)
+      .starts_character(position);
 }
 
 }  // namespace tarnwick

@@ -14,4 +14,7 @@ inline unsigned char fold_case(unsigned char byte) {
 // matches wholly inside bytes; npos when there is none. sought must not be empty.
 size_t scan_first(std::string_view bytes, size_t from, std::string_view sought, bool ignore_case);
 
+// Whether position (at or after from) is reached by stepping characters from from.
+bool starts_character(std::string_view bytes, size_t from, size_t position);
+
 }  // namespace tarnwick

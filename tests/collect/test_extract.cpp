@@ -88,6 +88,21 @@ TEST(ExtractAllBetween, ManyEntriesRunInALoop) {
   EXPECT_EQ(extract_all_between(Text(page), "[", "]", results), 200000);
 }
 
+TEST(ExtractAllBetween, ReadsASourceHeldByTheResultsBeforeReplacingThem) {
+  TextArray results;
+  array_append(results, "[a] [b] [c]");
+  array_append(results, "]");
+  EXPECT_EQ(extract_all_between(results.at(1), "[", results.at(2), results), 3);
+  EXPECT_EQ(entries_of(results), (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST(ExtractAllBetween, ShorterRunReleasesTheEntriesOfTheLongerOne) {
+  TextArray results;
+  EXPECT_EQ(extract_all_between("[a] [b] [c]", "[", "]", results), 3);
+  EXPECT_EQ(extract_all_between("[long entry]", "[", "]", results), 1);
+  EXPECT_EQ(entries_of(results), (std::vector<std::string>{"long entry"}));
+}
+
 struct CleanCase {
   const char* name;
   Text signature;
