@@ -7,20 +7,36 @@
 
 namespace tarnwick {
 
-SignatureListModel::SignatureListModel(QObject* parent) : QAbstractTableModel(parent) {}
+namespace {
+constexpr int show_interval_ms = 30;
+}
+
+SignatureListModel::SignatureListModel(QObject* parent) : QAbstractTableModel(parent) {
+  show_timer_.setSingleShot(true);
+  show_timer_.setInterval(show_interval_ms);
+  connect(&show_timer_, &QTimer::timeout, this, &SignatureListModel::show_appended_rows);
+}
 
 int32_t SignatureListModel::append_row() {
   const int32_t row = size();
   if (row == std::numeric_limits<int32_t>::max()) return -1;
-  beginInsertRows({}, row, row);
   rows_.emplace_back();
-  endInsertRows();
+  if (!show_timer_.isActive()) show_timer_.start();
   return row;
+}
+
+void SignatureListModel::show_appended_rows() {
+  show_timer_.stop();
+  if (shown_rows_ == size()) return;
+  beginInsertRows({}, shown_rows_, size() - 1);
+  shown_rows_ = size();
+  endInsertRows();
 }
 
 void SignatureListModel::set_cell(int32_t row, int32_t column, const Text& text) {
   if (!has_row(row) || column < 0 || column >= column_count) return;
   rows_[static_cast<size_t>(row)].cells[column] = text.str();
+  if (!shown(row)) return;
   const QModelIndex changed = index(row, column);
   emit dataChanged(changed, changed, {Qt::DisplayRole});
 }
@@ -44,19 +60,23 @@ bool SignatureListModel::checked(int32_t row) const {
 
 void SignatureListModel::delete_row(int32_t row) {
   if (!has_row(row)) return;
+  show_appended_rows();
   beginRemoveRows({}, row, row);
   rows_.erase(rows_.begin() + row);
+  --shown_rows_;
   endRemoveRows();
 }
 
 void SignatureListModel::clear() {
+  show_timer_.stop();
   beginResetModel();
   std::vector<Row>().swap(rows_);
+  shown_rows_ = 0;
   endResetModel();
 }
 
 int SignatureListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : size();
+  return parent.isValid() ? 0 : shown_rows_;
 }
 
 int SignatureListModel::columnCount(const QModelIndex& parent) const {
@@ -64,7 +84,7 @@ int SignatureListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant SignatureListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || !has_row(index.row())) return {};
+  if (!index.isValid() || !shown(index.row())) return {};
   const Row& row = rows_[static_cast<size_t>(index.row())];
   switch (role) {
     case Qt::DisplayRole:
@@ -81,7 +101,7 @@ QVariant SignatureListModel::data(const QModelIndex& index, int role) const {
 }
 
 bool SignatureListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (role != Qt::CheckStateRole || index.column() != 0 || !has_row(index.row())) return false;
+  if (role != Qt::CheckStateRole || index.column() != 0 || !shown(index.row())) return false;
   rows_[static_cast<size_t>(index.row())].checked = value.value<Qt::CheckState>() == Qt::Checked;
   emit dataChanged(index, index, {Qt::CheckStateRole});
   return true;

@@ -1,8 +1,13 @@
 // The rows of the signature list: two cells of code page 936 bytes, a row value and a check
 // box each, in the order they were added. Cells become Qt strings only when a view reads them.
+//
+// The operations act on the rows at once. Views learn of appended rows in batches, at most a
+// few dozen times a second, so a worker that appends rows one by one does not make the view
+// lay out its whole length for every row.
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QTimer>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,6 +33,9 @@ class SignatureListModel : public QAbstractTableModel {
   void clear();
   int32_t size() const { return static_cast<int32_t>(rows_.size()); }
 
+  // Tells the views of every row appended since they last heard.
+  void show_appended_rows();
+
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
@@ -43,8 +51,11 @@ class SignatureListModel : public QAbstractTableModel {
   };
 
   bool has_row(int32_t row) const { return row >= 0 && row < size(); }
+  bool shown(int32_t row) const { return row >= 0 && row < shown_rows_; }
 
   std::vector<Row> rows_;
+  int32_t shown_rows_ = 0;  // the rows the views know of
+  QTimer show_timer_;
 };
 
 }  // namespace tarnwick

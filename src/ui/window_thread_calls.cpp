@@ -3,12 +3,21 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QThread>
+#include <chrono>
 
 namespace tarnwick {
 
 namespace {
+
 const QEvent::Type serve_event_type = static_cast<QEvent::Type>(QEvent::registerEventType());
-}
+
+// A worker that calls in a loop hands its next call over within microseconds; the window's
+// thread waits that long for it before it goes back to its events, which saves the wake-up of
+// the event loop per call. A burst of calls never keeps the events waiting for long.
+constexpr auto linger_for_next_call = std::chrono::microseconds(200);
+constexpr auto longest_burst = std::chrono::milliseconds(8);
+
+}  // namespace
 
 WindowThreadCalls::WindowThreadCalls(QObject* parent) : QObject(parent) {}
 
@@ -25,7 +34,9 @@ bool WindowThreadCalls::call(const std::function<void()>& work) {
   std::unique_lock lock(mutex_);
   if (closing()) return false;
   waiting_.push_back(&request);
-  if (!serve_posted_) {
+  if (serving_) {
+    arrived_.notify_one();
+  } else if (!serve_posted_) {
     serve_posted_ = true;
     QCoreApplication::postEvent(this, new QEvent(serve_event_type));
   }
@@ -55,6 +66,7 @@ void WindowThreadCalls::begin_closing() {
     waiting_.clear();
   }
   changed_.notify_all();
+  arrived_.notify_all();
 }
 
 int WindowThreadCalls::waiting() {
@@ -69,11 +81,25 @@ bool WindowThreadCalls::event(QEvent* event) {
 }
 
 // Work may open a modal loop that takes events, so the guard is not held while it runs, and a
-// request handed over meanwhile posts a fresh serve event.
+// call handed over meanwhile posts a fresh serve event.
 void WindowThreadCalls::serve() {
+  const auto burst_end = std::chrono::steady_clock::now() + longest_burst;
   std::unique_lock lock(mutex_);
   serve_posted_ = false;
-  while (!waiting_.empty()) {
+  for (;;) {
+    if (waiting_.empty()) {
+      serving_ = true;
+      arrived_.wait_for(lock, linger_for_next_call, [&] { return !waiting_.empty() || closing(); });
+      serving_ = false;
+      if (waiting_.empty()) return;
+    }
+    if (std::chrono::steady_clock::now() >= burst_end) {
+      if (!serve_posted_) {
+        serve_posted_ = true;
+        QCoreApplication::postEvent(this, new QEvent(serve_event_type));
+      }
+      return;
+    }
     Request* request = waiting_.front();
     waiting_.pop_front();
     lock.unlock();

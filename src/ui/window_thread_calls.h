@@ -48,9 +48,11 @@ class WindowThreadCalls : public QObject {
   void serve();
 
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable changed_;  // a call was served, or a waited-for change was made
+  std::condition_variable arrived_;  // a call was handed over while the window's thread serves
   std::deque<Request*> waiting_;
   bool serve_posted_ = false;
+  bool serving_ = false;
   std::atomic<bool> closing_{false};
 };
 

@@ -12,6 +12,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
+#include <functional>
 #include <vector>
 
 #include "collect/locks.h"
@@ -127,6 +128,7 @@ TEST_F(MainWindowTest, ListAtStartIsAnEmptyReportWithTwoColumns) {
   EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
 
   ops().list_insert_row();
+  window_->list_model().show_appended_rows();
   const QModelIndex id = model->index(0, 0);
   const QModelIndex signature = model->index(0, 1);
   EXPECT_TRUE(model->flags(id) & Qt::ItemIsUserCheckable);
@@ -208,6 +210,67 @@ TEST_F(MainWindowTest, DeletingARowMovesTheLaterRowsUp) {
   EXPECT_EQ(ops().list_insert_row(), 0);
 }
 
+struct ViewCase {
+  const char* name;
+  std::function<void(WindowOperations&)> change;
+  std::vector<std::string> seen;  // column 1 of every row the view shows
+};
+
+class ListViewTest : public MainWindowTest, public ::testing::WithParamInterface<ViewCase> {};
+
+TEST_P(ListViewTest, ViewShowsTheRowsTheOperationsLeft) {
+  GetParam().change(ops());
+  // Appended rows reach the view in batches; the batch timer must have been started.
+  QAbstractItemModel* model = window_->list()->model();
+  for (int spins = 0; spins < 200 && model->rowCount() != ops().list_row_count(); ++spins) {
+    QTest::qWait(10);
+  }
+  std::vector<std::string> seen;
+  for (int row = 0; row < model->rowCount(); ++row) {
+    seen.push_back(to_text(model->data(model->index(row, 1), Qt::DisplayRole).toString()).str());
+  }
+  EXPECT_EQ(seen, GetParam().seen);
+}
+
+void append(WindowOperations& ops, std::initializer_list<const char*> signatures) {
+  for (const char* signature : signatures) ops.list_set_cell(ops.list_insert_row(), 1, signature);
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, ListViewTest,
+                         ::testing::Values(ViewCase{"appended",
+                                                    [](auto& ops) {
+                                                      append(ops, {"a", "b", "c"});
+                                                    },
+                                                    {"a", "b", "c"}},
+                                           ViewCase{"deleted_before_the_view_heard",
+                                                    [](auto& ops) {
+                                                      append(ops, {"a", "b", "c"});
+                                                      ops.list_delete_row(1);
+                                                    },
+                                                    {"a", "c"}},
+                                           ViewCase{"appended_after_a_delete",
+                                                    [](auto& ops) {
+                                                      append(ops, {"a", "b"});
+                                                      ops.list_delete_row(0);
+                                                      append(ops, {"c"});
+                                                    },
+                                                    {"b", "c"}},
+                                           ViewCase{"cleared_with_rows_pending",
+                                                    [](auto& ops) {
+                                                      append(ops, {"a", "b"});
+                                                      ops.list_clear();
+                                                      append(ops, {"c"});
+                                                    },
+                                                    {"c"}},
+                                           ViewCase{"cell_changed_after_shown",
+                                                    [](auto& ops) {
+                                                      append(ops, {"a"});
+                                                      ops.list_delete_row(5);
+                                                      ops.list_set_cell(0, 1, "z");
+                                                    },
+                                                    {"z"}}),
+                         [](const auto& test_info) { return std::string(test_info.param.name); });
+
 TEST_F(MainWindowTest, CaptionsAndDisabledStatesReachTheControls) {
   ops().set_caption(Control::按钮1, "采集中"_cp936);
   ops().set_caption(Control::MainWindow, "共 3 条"_cp936);
@@ -253,6 +316,7 @@ TEST_P(ListRightClickTest, RunsTheListCommandOnARowOrBelowTheRows) {
   commands.list_right_clicked = [&] { ++right_clicks; };
   window_->set_commands(commands);
   for (int i = 0; i < GetParam().rows; ++i) ops().list_insert_row();
+  window_->list_model().show_appended_rows();
   QTableView* list = window_->list();
   const QPoint inside = GetParam().below_rows
                             ? QPoint(100, list->viewport()->height() - 10)

@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest/QTest>
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/cp936.h"
+#include "core/numbers.h"
+#include "ui/app.h"
+#include "ui/qt_environment.h"
+#include "ui/qt_text.h"
+#include "ui/signature_list_model.h"
+#include "ui/window_thread_calls.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::when_shown;
+
+class WindowThreadsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { window_ = start_window(nullptr); }
+  void TearDown() override {
+    if (worker_.joinable()) worker_.join();
+    window_.reset();
+  }
+
+  WindowOperations& ops() { return window_->operations(); }
+  WindowThreadCalls& calls() { return window_->thread_calls(); }
+
+  // Runs the window's event loop until the worker has finished.
+  void run_worker_under_event_loop(std::function<void()> work) {
+    QEventLoop loop;
+    worker_ = std::thread([&loop, work = std::move(work)] {
+      work();
+      QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker_.join();
+  }
+
+  // Holds the window's thread away from events until the worker's call waits for it.
+  void wait_for_waiting_call() {
+    for (int spins = 0; calls().waiting() == 0 && spins < 50'000'000; ++spins) {
+      std::this_thread::yield();
+    }
+    ASSERT_EQ(calls().waiting(), 1);
+  }
+
+  std::unique_ptr<MainWindow> window_;
+  std::thread worker_;
+};
+
+TEST_F(WindowThreadsTest, ThousandsOfMixedCallsLandCompleteAndInOrder) {
+  constexpr int rows = 3000;
+  std::vector<std::string> faults;
+  run_worker_under_event_loop([&] {
+    for (int i = 0; i < rows; ++i) {
+      const int32_t row = ops().list_insert_row();
+      if (row != i) faults.push_back("row " + std::to_string(row) + " for " + std::to_string(i));
+      const Text id = int_to_text(i);
+      ops().list_set_cell(row, 0, id);
+      ops().list_set_cell(row, 1, concat_text("签名"_cp936, id));
+      if (ops().list_row_count() != i + 1) faults.push_back("count after " + std::to_string(i));
+      if (ops().list_cell_text(row, 0) != id) faults.push_back("cell of " + std::to_string(i));
+      if (i % 100 == 0) {
+        ops().set_caption(Control::按钮1, concat_text("还剩"_cp936, id, "次"_cp936));
+        ops().set_disabled(Control::按钮2, i % 200 != 0);
+        if (ops().control_text(Control::编辑框1) != Text("10")) faults.push_back("count box");
+      }
+    }
+  });
+  EXPECT_TRUE(faults.empty()) << faults.front();
+  ASSERT_EQ(ops().list_row_count(), rows);
+  for (int i = 0; i < rows; ++i) {
+    ASSERT_EQ(ops().list_cell_text(i, 1), concat_text("签名"_cp936, int_to_text(i))) << i;
+  }
+  EXPECT_EQ(to_text(static_cast<QPushButton*>(window_->control(Control::按钮1))->text()),
+            "还剩2900次"_cp936);
+  EXPECT_FALSE(window_->control(Control::按钮2)->isEnabled());
+}
+
+TEST_F(WindowThreadsTest, AWorkersCallWaitsWhileTheWindowsThreadTakesNoEvents) {
+  std::atomic<int32_t> row{-2};
+  worker_ = std::thread([&] { row = ops().list_insert_row(); });
+  wait_for_waiting_call();
+  EXPECT_EQ(window_->list_model().size(), 0);
+  EXPECT_EQ(row.load(), -2);
+
+  ops().process_events();  // serves the waiting call
+  worker_.join();
+  EXPECT_EQ(row.load(), 0);
+  EXPECT_EQ(window_->list_model().size(), 1);
+}
+
+TEST_F(WindowThreadsTest, AWorkersCallIsServedWhileAMessageBoxIsOpen) {
+  std::atomic<bool> served{false};
+  worker_ = std::thread([&] {
+    ops().list_insert_row();
+    served = true;
+  });
+  wait_for_waiting_call();
+  bool served_while_open = false;
+  when_shown<QMessageBox>([&](QMessageBox* box) {
+    auto* poll = new QTimer(box);
+    auto left = std::make_shared<int>(500);
+    QObject::connect(poll, &QTimer::timeout, box, [&, box, left] {
+      if (served || --*left <= 0) {
+        served_while_open = served;
+        box->button(QMessageBox::Ok)->click();
+      }
+    });
+    poll->start(10);
+  });
+  ops().show_message("x", 0);
+  EXPECT_TRUE(served_while_open);
+}
+
+TEST_F(WindowThreadsTest, AWorkersMessageLeavesTheWindowUsableAndWaitsForItsBox) {
+  std::atomic<bool> returned{false};
+  bool returned_while_open = true;
+  bool modal = true;
+  QString title;
+  when_shown<QMessageBox>([&](QMessageBox* box) {
+    modal = box->isModal() || QApplication::activeModalWidget() != nullptr;
+    title = box->windowTitle();
+    returned_while_open = returned;
+    box->button(QMessageBox::Ok)->click();
+  });
+  run_worker_under_event_loop([&] {
+    ops().show_message("目前没任何签名用户存在!"_cp936, 64, "提示"_cp936);
+    returned = true;
+  });
+  EXPECT_FALSE(returned_while_open);
+  EXPECT_FALSE(modal);
+  EXPECT_EQ(to_text(title), "提示"_cp936);
+}
+
+TEST_F(WindowThreadsTest, ClosingReleasesAWaitingWorkerAndLaterCallsReturnEmptyAtOnce) {
+  std::atomic<int32_t> row{-2};
+  worker_ = std::thread([&] { row = ops().list_insert_row(); });
+  wait_for_waiting_call();
+  window_->close();
+  worker_.join();
+  EXPECT_EQ(row.load(), -1);
+  EXPECT_EQ(window_->list_model().size(), 0);
+
+  struct Results {
+    bool closing = false;
+    int32_t inserted = 0, count = -1, value = -1;
+    Text cell = "x", box = "x", name = "x";
+    bool opened = true;
+  } seen;
+  worker_ = std::thread([&] {
+    seen.closing = ops().window_closing();
+    seen.inserted = ops().list_insert_row();
+    seen.count = ops().list_row_count();
+    seen.value = ops().list_row_value(0);
+    seen.cell = ops().list_cell_text(0, 0);
+    seen.box = ops().control_text(Control::编辑框1);
+    seen.opened = ops().file_dialog_open();
+    seen.name = ops().file_dialog_file_name();
+    ops().set_caption(Control::按钮1, "changed");
+    ops().show_message("no box once closing", 16);
+    ops().popup_menu();
+    ops().process_events();
+  });
+  worker_.join();  // the window's thread takes no events meanwhile: nothing may wait for it
+  EXPECT_TRUE(seen.closing);
+  EXPECT_EQ(seen.inserted, -1);
+  EXPECT_EQ(seen.count, 0);
+  EXPECT_EQ(seen.value, 0);
+  EXPECT_EQ(seen.cell, Text());
+  EXPECT_EQ(seen.box, Text());
+  EXPECT_FALSE(seen.opened);
+  EXPECT_EQ(seen.name, Text());
+  EXPECT_NE(to_text(static_cast<QPushButton*>(window_->control(Control::按钮1))->text()),
+            Text("changed"));
+}
+
+}  // namespace
+}  // namespace tarnwick
