@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <time.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "core/array.h"
@@ -39,6 +41,31 @@ TEST(ByteStrings, AppendKeepsZeroBytesAndIgnoresEmptyChunks) {
   EXPECT_EQ(body, ByteString(std::string_view("a\0bc", 4)));
 }
 
+TEST(ByteStrings, AppendOfItsOwnBytesSurvivesTheGrowth) {
+  ByteString body(std::string_view("abc"));
+  for (int i = 0; i < 12; ++i) body.append(body.data(), body.length());
+  ASSERT_EQ(body.length(), 3 << 12);
+  EXPECT_EQ(body.view().substr(body.view().size() - 6), "abcabc");
+}
+
+TEST(ByteStrings, LargeBodyKeepsEveryChunkInOrder) {
+  ByteString body;
+  std::string expected;
+  char chunk[1000];
+  for (int i = 0; i < 6000; ++i) {  // past the size from which bodies ask for huge pages
+    std::fill(std::begin(chunk), std::end(chunk), static_cast<char>(i % 251));
+    body.append(chunk, static_cast<int32_t>(sizeof chunk));
+    expected.append(chunk, sizeof chunk);
+  }
+  EXPECT_TRUE(body.view() == expected);
+}
+
+TEST(Texts, AssignCutsAtTheFirstZeroByte) {
+  Text text("a long text that already holds some room");
+  text.assign(std::string_view("xy\0z", 4));
+  EXPECT_EQ(text, Text("xy"));
+}
+
 TEST(Arrays, AppendAndReadMembersFromOne) {
   TextArray texts;
   EXPECT_EQ(array_size(texts), 0);
@@ -47,6 +74,12 @@ TEST(Arrays, AppendAndReadMembersFromOne) {
   ASSERT_EQ(array_size(texts), 2);
   EXPECT_EQ(texts.at(1), Text("a"));
   EXPECT_EQ(texts.at(2), Text("b"));
+
+  texts.truncate(5);
+  EXPECT_EQ(array_size(texts), 2);
+  texts.truncate(1);
+  ASSERT_EQ(array_size(texts), 1);
+  EXPECT_EQ(texts.at(1), Text("a"));
 
   IntArray numbers;
   array_append(numbers, 7);
