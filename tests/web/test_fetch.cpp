@@ -544,10 +544,13 @@ TEST_P(RefusedConnectionTest, ReportsAnEmptyAnswer) {
 INSTANTIATE_TEST_SUITE_P(Locations, RefusedConnectionTest,
                          testing::Values(RefusedCase{"", nullptr}, RefusedCase{"kept", "kept"}));
 
-TEST(FetchTest, PortBeyondRangeOpensNoConnection) {
+class PortOutOfRangeTest : public testing::TestWithParam<int> {};
+
+TEST_P(PortOutOfRangeTest, OpensNoConnection) {
   TestServer server = TestServer::answering(http_response("200 OK", "wrong port"));
-  // 65536 more than the server's port would wrap onto it.
-  const std::string url = "http://127.0.0.1:" + std::to_string(server.port() + 65536) + "/";
+  // Cut to 16 bits, this port would land on the server's.
+  const int port = static_cast<int>(server.port()) + GetParam();
+  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/";
   Text extra_headers = "X-A: 1";
   Text raw_headers = "old";
   Text location = "old";
@@ -560,6 +563,41 @@ TEST(FetchTest, PortBeyondRangeOpensNoConnection) {
   EXPECT_EQ(location, Text("old"));
   EXPECT_EQ(server.connection_count(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Ports, PortOutOfRangeTest, testing::Values(65536, -65536));
+
+struct HeaderSizeCase {
+  size_t padding;
+  bool fits;
+};
+
+class HeaderBufferTest : public testing::TestWithParam<HeaderSizeCase> {};
+
+TEST_P(HeaderBufferTest, HeadersMustFitWithTheirTerminator) {
+  const std::string pad(GetParam().padding, 'x');
+  TestServer server =
+      TestServer::answering(http_response("200 OK", "b", {"Set-Cookie: a=1; p", "X-Pad: " + pad}));
+  Text raw_headers;
+  Text new_cookies;
+  Text location;
+  EXPECT_EQ(
+      fetch_page(Text(server.url("/")),
+                 {.new_cookies = &new_cookies, .location = &location, .raw_headers = &raw_headers})
+          .view(),
+      "b");
+  if (GetParam().fits) {
+    EXPECT_EQ(raw_headers.length(), header_buffer_size - 1);
+    EXPECT_EQ(new_cookies, Text("a=1"));
+  } else {
+    EXPECT_EQ(raw_headers, blank_text(header_buffer_size));
+    EXPECT_EQ(new_cookies, Text());
+  }
+  EXPECT_EQ(location, raw_headers);
+}
+
+// The status line and the other lines take 67 bytes besides the padding.
+INSTANTIATE_TEST_SUITE_P(Sizes, HeaderBufferTest,
+                         testing::Values(HeaderSizeCase{4932, true}, HeaderSizeCase{4933, false}));
 
 }  // namespace
 }  // namespace tarnwick
