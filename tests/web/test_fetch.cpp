@@ -99,6 +99,12 @@ TEST_P(FetchRequestTest, SendsTheCompletedRequest) {
   if (c.wire_agent != nullptr) expected_wire += std::string("\r\n") + c.wire_agent;
   EXPECT_EQ(caller_lines(sent), sorted_lines(expected_wire));
   EXPECT_EQ(sent.body, c.wire_body);
+  const std::optional<std::string> length = sent.header("Content-Length");
+  if (c.method == 0) {
+    EXPECT_EQ(length, std::nullopt);
+  } else {
+    EXPECT_EQ(length, std::to_string(c.wire_body.size()));
+  }
 }
 
 const std::string kDefaultAgentLine = std::string("User-Agent: ") + default_user_agent;
