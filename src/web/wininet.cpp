@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -103,6 +104,11 @@ struct ConnectionHandle : Handle {
   Session session;
 };
 
+class ActiveTransfer;
+struct ActiveTransferDeleter {
+  void operator()(ActiveTransfer* transfer) const;
+};
+
 struct RequestHandle : Handle {
   RequestHandle() : Handle(HandleKind::request) {}
   Session session;
@@ -112,11 +118,10 @@ struct RequestHandle : Handle {
   std::string accept_line;
   uint32_t flags = 0;
 
+  // Set by HttpSendRequestA; the body is then read from the running transfer.
   bool headers_received = false;
-  bool failed = false;
   std::string raw_headers;
-  std::string body;
-  size_t read_position = 0;
+  std::unique_ptr<ActiveTransfer, ActiveTransferDeleter> transfer;
 };
 
 class HandleRegistry {
@@ -237,14 +242,24 @@ void build_header_list(std::string_view block, const RequestHandle& request, Hea
   headers.has_user_agent = caller_wrote("User-Agent");
 }
 
-// The state of one transfer that curl's callbacks fill in.
+// The state of one hop that curl's callbacks fill in.
 struct Transfer {
   std::string header_block;
   bool in_headers = false;
   bool headers_complete = false;
-  std::string body;
+  bool discard_body = false;  // the body of a redirect that is followed is read and dropped
+  std::string pending;        // body bytes received and not yet handed out
+  size_t pending_offset = 0;
+  int64_t received = 0;
   int64_t body_limit = 0;
   Clock::time_point last_activity = Clock::now();
+
+  int status() const {
+    size_t space = header_block.find(' ');
+    return space == std::string::npos ? 0 : std::atoi(header_block.c_str() + space + 1);
+  }
+  bool final_headers() const { return headers_complete && status() >= 200; }
+  size_t available() const { return pending.size() - pending_offset; }
 
   static size_t on_header(char* data, size_t size, size_t count, void* self) {
     auto* t = static_cast<Transfer*>(self);
@@ -273,14 +288,12 @@ struct Transfer {
     auto* t = static_cast<Transfer*>(self);
     size_t length = size * count;
     t->last_activity = Clock::now();
-    auto room = static_cast<size_t>(
-        std::max<int64_t>(0, t->body_limit - static_cast<int64_t>(t->body.size())));
-    if (length > room) {
-      t->body.append(data, room);
-      return 0;  // curl ends the transfer with a write error: the page is cut at the limit
-    }
-    t->body.append(data, length);
-    return length;
+    auto room = static_cast<size_t>(std::max<int64_t>(0, t->body_limit - t->received));
+    size_t taken = std::min(length, room);
+    t->received += static_cast<int64_t>(taken);
+    if (!t->discard_body) t->pending.append(data, taken);
+    // Returning less than was given ends the transfer with a write error: the page is cut.
+    return taken;
   }
 };
 
@@ -292,50 +305,6 @@ struct Hop {
 
 bool aborted_by_caller(const std::atomic<bool>* flag) {
   return flag != nullptr && flag->load(std::memory_order_relaxed);
-}
-
-// Runs one transfer to its end, polling often enough that the abort flag and the stall limit
-// take effect within a fraction of a second even while nothing arrives.
-CURLcode perform(CURLM* multi, CURL* easy, Transfer& transfer, int32_t stall_ms) {
-  const std::atomic<bool>* abort_flag = thread_abort_flag;
-  if (aborted_by_caller(abort_flag)) return CURLE_ABORTED_BY_CALLBACK;
-  curl_multi_add_handle(multi, easy);
-  CURLcode result = CURLE_OK;
-  curl_off_t uploaded = 0;
-  transfer.last_activity = Clock::now();
-  while (true) {
-    int running = 0;
-    if (curl_multi_perform(multi, &running) != CURLM_OK) {
-      result = CURLE_FAILED_INIT;
-      break;
-    }
-    int queued = 0;
-    bool done = false;
-    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-      if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
-        result = message->data.result;
-        done = true;
-      }
-    }
-    if (done) break;
-    curl_off_t now_uploaded = 0;
-    curl_easy_getinfo(easy, CURLINFO_SIZE_UPLOAD_T, &now_uploaded);
-    if (now_uploaded != uploaded) {
-      uploaded = now_uploaded;
-      transfer.last_activity = Clock::now();
-    }
-    if (aborted_by_caller(abort_flag)) {
-      result = CURLE_ABORTED_BY_CALLBACK;
-      break;
-    }
-    if (Clock::now() - transfer.last_activity > std::chrono::milliseconds(stall_ms)) {
-      result = CURLE_OPERATION_TIMEDOUT;
-      break;
-    }
-    curl_multi_poll(multi, nullptr, 0, kPollSliceMs, nullptr);
-  }
-  curl_multi_remove_handle(multi, easy);
-  return result;
 }
 
 void configure(CURL* easy, const RequestHandle& request, const Hop& hop, const std::string& body,
@@ -415,35 +384,117 @@ std::optional<Hop> redirect_target(CURL* easy, const RequestHandle& request, con
   return next;
 }
 
-void send_request(RequestHandle& request, std::string_view header_block, std::string body,
-                  bool has_body) {
-  const WinInetSettings settings = wininet_settings();
+// One request on its way: the current hop's easy handle inside a multi handle of its own, which
+// HttpSendRequestA drives up to the final response's headers and InternetReadFile drives on.
+class ActiveTransfer {
+ public:
+  ActiveTransfer() : multi_(curl_multi_init()) {}
+  ~ActiveTransfer() {
+    release();
+    curl_multi_cleanup(multi_);
+  }
+  ActiveTransfer(const ActiveTransfer&) = delete;
+  ActiveTransfer& operator=(const ActiveTransfer&) = delete;
+
   HeaderList headers;
-  build_header_list(header_block, request, headers);
+  std::string body;  // the request body; curl sends it from here
+  WinInetSettings settings;
+  Hop hop;
   Transfer transfer;
-  CURLM* multi = curl_multi_init();
-  Hop hop{first_url(request), request.verb, has_body};
-  CURLcode result = CURLE_OK;
-  for (int hops = 0;; ++hops) {
-    CURL* easy = curl_easy_init();
+
+  bool done() const { return done_; }
+  bool succeeded() const { return done_ && result_ == CURLE_OK; }
+  CURL* easy() const { return easy_; }
+
+  void start(const RequestHandle& request) {
+    release();
     transfer = Transfer{};
     transfer.body_limit = settings.max_body_bytes;
-    configure(easy, request, hop, body, headers, settings, transfer);
-    result = perform(multi, easy, transfer, settings.stall_timeout_ms);
-    std::optional<Hop> next;
-    if (result == CURLE_OK && hops < kMaxRedirects) next = redirect_target(easy, request, hop);
-    curl_easy_cleanup(easy);
-    if (!next) break;
-    hop = std::move(*next);
+    done_ = false;
+    result_ = CURLE_OK;
+    uploaded_ = 0;
+    easy_ = curl_easy_init();
+    configure(easy_, request, hop, body, headers, settings, transfer);
+    curl_multi_add_handle(multi_, easy_);
   }
-  curl_multi_cleanup(multi);
 
-  request.headers_received = transfer.headers_complete;
-  request.raw_headers = transfer.headers_complete ? std::move(transfer.header_block) : "";
-  request.body = std::move(transfer.body);
-  request.read_position = 0;
-  request.failed = result != CURLE_OK;
+  // Frees the easy handle (and so the connection) once nothing more is wanted of it.
+  void release() {
+    if (easy_ == nullptr) return;
+    curl_multi_remove_handle(multi_, easy_);
+    curl_easy_cleanup(easy_);
+    easy_ = nullptr;
+  }
+
+  // Drives the transfer until `enough()` holds or the transfer ends, polling often enough that
+  // the abort flag and the stall limit take effect within a fraction of a second.
+  template <typename Enough>
+  void pump(Enough enough) {
+    const std::atomic<bool>* abort_flag = thread_abort_flag;
+    transfer.last_activity = Clock::now();
+    while (!done_ && !enough()) {
+      if (aborted_by_caller(abort_flag)) return finish(CURLE_ABORTED_BY_CALLBACK);
+      int running = 0;
+      if (curl_multi_perform(multi_, &running) != CURLM_OK) return finish(CURLE_FAILED_INIT);
+      int queued = 0;
+      std::optional<CURLcode> ended;
+      while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
+        if (message->msg == CURLMSG_DONE) ended = message->data.result;
+      }
+      if (ended) return finish(*ended);
+      if (enough()) return;
+      curl_off_t uploaded = 0;
+      curl_easy_getinfo(easy_, CURLINFO_SIZE_UPLOAD_T, &uploaded);
+      if (uploaded != uploaded_) {
+        uploaded_ = uploaded;
+        transfer.last_activity = Clock::now();
+      }
+      if (Clock::now() - transfer.last_activity >
+          std::chrono::milliseconds(settings.stall_timeout_ms)) {
+        return finish(CURLE_OPERATION_TIMEDOUT);
+      }
+      curl_multi_poll(multi_, nullptr, 0, kPollSliceMs, nullptr);
+    }
+  }
+
+ private:
+  void finish(CURLcode result) {
+    result_ = result;
+    done_ = true;
+  }
+
+  CURLM* multi_;
+  CURL* easy_ = nullptr;
+  bool done_ = false;
+  CURLcode result_ = CURLE_OK;
+  curl_off_t uploaded_ = 0;
+};
+
+// Sends the request and follows redirects until a final response's headers are in.
+void send_request(RequestHandle& request, std::string_view header_block, std::string body,
+                  bool has_body) {
+  request.transfer.reset(new ActiveTransfer);
+  ActiveTransfer& active = *request.transfer;
+  active.settings = wininet_settings();
+  build_header_list(header_block, request, active.headers);
+  active.body = std::move(body);
+  active.hop = Hop{first_url(request), request.verb, has_body};
+  for (int hops = 0;; ++hops) {
+    active.start(request);
+    active.pump([&] { return active.transfer.final_headers(); });
+    if (!active.transfer.final_headers() || hops == kMaxRedirects) break;
+    std::optional<Hop> next = redirect_target(active.easy(), request, active.hop);
+    if (!next) break;
+    active.transfer.discard_body = true;
+    active.pump([] { return false; });
+    if (!active.succeeded()) break;
+    active.hop = std::move(*next);
+  }
+  request.headers_received = active.transfer.final_headers();
+  request.raw_headers = request.headers_received ? active.transfer.header_block : "";
 }
+
+void ActiveTransferDeleter::operator()(ActiveTransfer* transfer) const { delete transfer; }
 
 }  // namespace
 
@@ -530,15 +581,26 @@ bool InternetReadFile(HINTERNET request, void* buffer, uint32_t bytes_to_read,
   auto* r = registry().find<RequestHandle>(request, HandleKind::request);
   if (bytes_read == nullptr) return false;
   *bytes_read = 0;
-  if (r == nullptr || (buffer == nullptr && bytes_to_read > 0)) return false;
-  size_t count = std::min<size_t>(bytes_to_read, r->body.size() - r->read_position);
+  if (r == nullptr || r->transfer == nullptr || (buffer == nullptr && bytes_to_read > 0)) {
+    return false;
+  }
+  ActiveTransfer& active = *r->transfer;
+  Transfer& transfer = active.transfer;
+  if (!r->headers_received) return false;
+  if (transfer.available() == 0) active.pump([&] { return transfer.available() > 0; });
+  size_t count = std::min<size_t>(bytes_to_read, transfer.available());
   if (count > 0) {
-    std::memcpy(buffer, r->body.data() + r->read_position, count);
-    r->read_position += count;
+    std::memcpy(buffer, transfer.pending.data() + transfer.pending_offset, count);
+    transfer.pending_offset += count;
+    if (transfer.available() == 0) {
+      transfer.pending.clear();
+      transfer.pending_offset = 0;
+    }
     *bytes_read = static_cast<uint32_t>(count);
     return true;
   }
-  return r->headers_received && !r->failed;
+  active.release();
+  return active.succeeded();
 }
 
 bool HttpQueryInfoA(HINTERNET request, uint32_t info_level, void* buffer, uint32_t* buffer_length,
