@@ -105,8 +105,8 @@ void WindowThreadCalls::serve() {
     lock.unlock();
     (*request->work)();
     lock.lock();
-    request->done = true;
     request->ran = true;
+    request->done = true;
     changed_.notify_all();
   }
 }
