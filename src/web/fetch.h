@@ -31,8 +31,8 @@ struct FetchArgs {
   Text* raw_headers = nullptr;       // out: status line and header lines, each ended by CR LF
 };
 
-// The response body; empty when nothing was read or the request could not be set up, in which
-// case no caller variable has been changed.
+// The response body, empty when nothing was read. When the request cannot be set up (also for a
+// port outside 0..65535) the body is empty and no caller variable has been changed.
 ByteString fetch_page(const Text& url, const FetchArgs& args = {});
 
 // The agent that a request with these extra header lines announces.
