@@ -25,8 +25,9 @@ class WinInet : public ::testing::Test {
     saved_ = wininet_settings();
     wininet_settings().connect_timeout_ms = 2000;
     wininet_settings().stall_timeout_ms = 2000;
-    wininet_settings().ca_file = test_ca_file();
   }
+  // The authority is made on first use; only the tests that talk TLS pay for it.
+  static void trust_test_authority() { wininet_settings().ca_file = test_ca_file(); }
   void TearDown() override { wininet_settings() = saved_; }
 
   static WinInetResult round(const TestServer& server, const std::string& object,
@@ -298,6 +299,7 @@ TEST_F(WinInet, RedirectsThatAreNotFollowed) {
 }
 
 TEST_F(WinInet, RedirectFromHttpToHttpsNeedsItsFlag) {
+  trust_test_authority();
   auto secure = TestServer::answering(http_response("200 OK", "secure"), {.tls = true});
   auto plain =
       TestServer::answering(http_response("302 Found", "plain", {"Location: " + secure.url("/s")}));
@@ -311,6 +313,7 @@ TEST_F(WinInet, RedirectFromHttpToHttpsNeedsItsFlag) {
 }
 
 TEST_F(WinInet, HttpsAgainstTheLocalAuthority) {
+  trust_test_authority();
   auto server = TestServer::answering(http_response("200 OK", "over tls"), {.tls = true});
   WinInetResult trusted = round(server, "/", WinInetCall().with_flags(INTERNET_FLAG_SECURE));
   EXPECT_TRUE(trusted.sent);
@@ -369,6 +372,7 @@ TEST_F(WinInet, CookieStoreIsPerInternetHandleAndOffWithNoCookies) {
 }
 
 TEST_F(WinInet, ProxyListServesHttpOnly) {
+  trust_test_authority();
   auto origin = TestServer::answering(http_response("200 OK", "origin"));
   auto secure = TestServer::answering(http_response("200 OK", "secure"), {.tls = true});
   auto proxy = TestServer::forwarding_proxy();
@@ -405,6 +409,7 @@ class EnvironmentProxies : public WinInet {
 };
 
 TEST_F(EnvironmentProxies, AreIgnored) {
+  trust_test_authority();
   auto origin = TestServer::answering(http_response("200 OK", "origin"));
   auto secure = TestServer::answering(http_response("200 OK", "secure"), {.tls = true});
   auto trap = TestServer::forwarding_proxy();
