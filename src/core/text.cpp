@@ -25,7 +25,7 @@ bool is_full_width_space(std::string_view bytes, size_t index) {
          byte_at(bytes, index + 1) == 0xA1;
 }
 
-// Steps one character from index; a dangling lead byte ends the scan at size.
+// Steps one character from index; from a dangling lead byte it steps past the end.
 size_t next_character(std::string_view bytes, size_t index) {
   return is_lead_byte(byte_at(bytes, index)) ? index + 2 : index + 1;
 }
@@ -76,25 +76,34 @@ int32_t find_text(const Text& text, const Text& sought, int32_t start, bool igno
   return found == std::string_view::npos ? -1 : static_cast<int32_t>(found) + 1;
 }
 
-int32_t find_text_reverse(const Text& text, const Text& sought, bool ignore_case) {
-  return find_text_reverse(text, sought, text.length() + 1, ignore_case);
-}
+namespace {
 
-int32_t find_text_reverse(const Text& text, const Text& sought, int32_t start, bool ignore_case) {
-  const std::string_view whole = text.view();
-  const size_t covered = start <= 1 ? 0 : std::min(whole.size(), static_cast<size_t>(start) - 1);
+// The last match that begins on a character and ends within the first covered bytes.
+int32_t last_match_within(std::string_view whole, size_t covered, std::string_view sought,
+                          bool ignore_case) {
   if (sought.empty()) return covered > 0 ? 1 : -1;
   const std::string_view stretch = whole.substr(0, covered);
-  const std::string_view pattern = sought.view();
   int32_t last = -1;
   size_t at = 0;
-  while (at + pattern.size() <= stretch.size()) {
-    at = scan_first(stretch, at, pattern, ignore_case);
+  while (at + sought.size() <= stretch.size()) {
+    at = scan_first(stretch, at, sought, ignore_case);
     if (at == std::string_view::npos) break;
     last = static_cast<int32_t>(at) + 1;
     at = next_character(stretch, at);
   }
   return last;
+}
+
+}  // namespace
+
+int32_t find_text_reverse(const Text& text, const Text& sought, bool ignore_case) {
+  return last_match_within(text.view(), text.view().size(), sought.view(), ignore_case);
+}
+
+int32_t find_text_reverse(const Text& text, const Text& sought, int32_t start, bool ignore_case) {
+  const std::string_view whole = text.view();
+  const size_t covered = start <= 1 ? 0 : std::min(whole.size(), static_cast<size_t>(start) - 1);
+  return last_match_within(whole, covered, sought.view(), ignore_case);
 }
 
 Text text_left(const Text& text, int32_t count) {
