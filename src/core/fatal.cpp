@@ -32,9 +32,10 @@ struct FatalState {
   std::mutex stop_mutex;  // taken by the first stop and never given back
 };
 
+// Never destroyed: a worker thread may still stop the program while its normal end runs.
 FatalState& fatal_state() {
-  static FatalState state;
-  return state;
+  static FatalState* const state = new FatalState;
+  return *state;
 }
 
 const Text& report_title() { return "运行时出错!"_cp936; }
