@@ -74,12 +74,12 @@ int32_t extract_all_between(const Text& source, const Text& left_marker, const T
 }
 
 Text clean_signature(const Text& signature) {
-  static const Text fragments[] = {"<STRONG>", "个性签名"_cp936, "超拽"_cp936, "<BR>", "<&nbsp>"};
   Text cleaned = signature;
-  for (const Text& fragment : fragments) {
+  for (const Text* fragment :
+       {&"<STRONG>"_cp936, &"个性签名"_cp936, &"超拽"_cp936, &"<BR>"_cp936, &"<&nbsp>"_cp936}) {
     // Every fragment is longer than one byte, so a text without it comes back unchanged.
-    if (find_text(cleaned, fragment, false) > 0) {
-      cleaned = replace_text(cleaned, fragment, Text(), true);
+    if (find_text(cleaned, *fragment, false) > 0) {
+      cleaned = replace_text(cleaned, *fragment, Text(), true);
     }
   }
   return cleaned;

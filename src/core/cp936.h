@@ -23,11 +23,13 @@ struct Utf8Literal {
 }  // namespace detail
 
 inline namespace literals {
-// "签名"_cp936: the literal's code page 936 bytes, converted once per literal.
+// "签名"_cp936: the literal's code page 936 bytes, converted once per literal. Never destroyed, so
+// that a worker thread still running while the program ends can go on reading it.
 template <detail::Utf8Literal literal>
 const Text& operator""_cp936() {
-  static const Text converted = utf8_to_cp936({literal.bytes, sizeof(literal.bytes) - 1});
-  return converted;
+  static const Text* const converted =
+      new Text(utf8_to_cp936({literal.bytes, sizeof(literal.bytes) - 1}));
+  return *converted;
 }
 }  // namespace literals
 
