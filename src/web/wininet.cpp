@@ -210,8 +210,10 @@ struct HeaderList {
 
 // The caller's lines go out as written; empty lines are dropped so that they cannot end the
 // header section early. Headers that curl would add on its own are suppressed unless the caller
-// wrote them.
-void build_header_list(std::string_view block, const RequestHandle& request, HeaderList& headers) {
+// wrote them. A redirect to another origin gets no Cookie or Authorization line of the caller's:
+// they were written for the first server.
+void build_header_list(std::string_view block, const RequestHandle& request, bool other_origin,
+                       HeaderList& headers) {
   std::vector<std::string> names;
   std::vector<std::string> lines;
   if (!request.accept_line.empty()) lines.push_back(request.accept_line);
@@ -225,6 +227,10 @@ void build_header_list(std::string_view block, const RequestHandle& request, Hea
     size_t colon = line.find(':');
     if (colon == std::string::npos) continue;
     std::string_view name = trim_blanks(std::string_view(line).substr(0, colon));
+    if (other_origin &&
+        (equal_ignoring_case(name, "Cookie") || equal_ignoring_case(name, "Authorization"))) {
+      continue;
+    }
     names.emplace_back(name);
     if (trim_blanks(std::string_view(line).substr(colon + 1)).empty()) {
       // curl reads "Name:" as "remove Name"; "Name;" is its spelling of an empty header.
@@ -301,14 +307,38 @@ struct Hop {
   std::string url;
   std::string verb;
   bool has_body = false;
+  bool same_origin = true;  // scheme, host and port of the first address
 };
+
+// "scheme://host:port" of an address, or empty when it cannot be parsed.
+std::string origin_of(const std::string& url) {
+  CURLU* parsed = curl_url();
+  std::string origin;
+  char* scheme = nullptr;
+  char* host = nullptr;
+  char* port = nullptr;
+  if (curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+    origin = std::string(scheme) + "://" + host + ":" + port;
+    std::transform(origin.begin(), origin.end(), origin.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+  }
+  curl_free(scheme);
+  curl_free(host);
+  curl_free(port);
+  curl_url_cleanup(parsed);
+  return origin;
+}
 
 bool aborted_by_caller(const std::atomic<bool>* flag) {
   return flag != nullptr && flag->load(std::memory_order_relaxed);
 }
 
 void configure(CURL* easy, const RequestHandle& request, const Hop& hop, const std::string& body,
-               const HeaderList& headers, const WinInetSettings& settings, Transfer& transfer) {
+               const HeaderList& headers_here, const HeaderList& headers_elsewhere,
+               const WinInetSettings& settings, Transfer& transfer) {
   curl_easy_setopt(easy, CURLOPT_URL, hop.url.c_str());
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
@@ -321,6 +351,7 @@ void configure(CURL* easy, const RequestHandle& request, const Hop& hop, const s
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::on_body);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+  const HeaderList& headers = hop.same_origin ? headers_here : headers_elsewhere;
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.list);
   if (!settings.ca_file.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, settings.ca_file.c_str());
 
@@ -334,7 +365,7 @@ void configure(CURL* easy, const RequestHandle& request, const Hop& hop, const s
     curl_easy_setopt(easy, CURLOPT_USERAGENT, request.session.agent.c_str());
   }
   if (!request.referrer.empty()) curl_easy_setopt(easy, CURLOPT_REFERER, request.referrer.c_str());
-  if (!request.session.user_name.empty()) {
+  if (!request.session.user_name.empty() && hop.same_origin) {
     curl_easy_setopt(easy, CURLOPT_USERNAME, request.session.user_name.c_str());
     curl_easy_setopt(easy, CURLOPT_PASSWORD, request.session.password.c_str());
   }
@@ -356,7 +387,8 @@ void configure(CURL* easy, const RequestHandle& request, const Hop& hop, const s
 }
 
 // The next hop of a redirect, or nothing when the response is final.
-std::optional<Hop> redirect_target(CURL* easy, const RequestHandle& request, const Hop& hop) {
+std::optional<Hop> redirect_target(CURL* easy, const RequestHandle& request, const Hop& hop,
+                                   const std::string& first_origin) {
   if ((request.flags & INTERNET_FLAG_NO_AUTO_REDIRECT) != 0) return std::nullopt;
   long status = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
@@ -366,7 +398,8 @@ std::optional<Hop> redirect_target(CURL* easy, const RequestHandle& request, con
   char* location = nullptr;
   curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &location);
   if (location == nullptr) return std::nullopt;
-  std::string_view target(location);
+  std::string next_url(location);
+  std::string_view target(next_url);
   bool from_secure = starts_with_ignoring_case(hop.url, "https:");
   bool to_secure = starts_with_ignoring_case(target, "https://");
   if (!to_secure && !starts_with_ignoring_case(target, "http://")) return std::nullopt;
@@ -374,7 +407,7 @@ std::optional<Hop> redirect_target(CURL* easy, const RequestHandle& request, con
   if (!from_secure && to_secure && (request.flags & INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS) == 0) {
     return std::nullopt;
   }
-  Hop next{std::string(target), hop.verb, hop.has_body};
+  Hop next{std::string(target), hop.verb, hop.has_body, origin_of(next_url) == first_origin};
   bool becomes_get = (status == 303 && hop.verb != "HEAD") ||
                      ((status == 301 || status == 302) && hop.verb == "POST");
   if (becomes_get) {
@@ -396,8 +429,9 @@ class ActiveTransfer {
   ActiveTransfer(const ActiveTransfer&) = delete;
   ActiveTransfer& operator=(const ActiveTransfer&) = delete;
 
-  HeaderList headers;
-  std::string body;  // the request body; curl sends it from here
+  HeaderList headers;            // for the first server's origin
+  HeaderList headers_elsewhere;  // for a redirect to another origin
+  std::string body;              // the request body; curl sends it from here
   WinInetSettings settings;
   Hop hop;
   Transfer transfer;
@@ -414,7 +448,7 @@ class ActiveTransfer {
     result_ = CURLE_OK;
     uploaded_ = 0;
     easy_ = curl_easy_init();
-    configure(easy_, request, hop, body, headers, settings, transfer);
+    configure(easy_, request, hop, body, headers, headers_elsewhere, settings, transfer);
     curl_multi_add_handle(multi_, easy_);
   }
 
@@ -476,14 +510,16 @@ void send_request(RequestHandle& request, std::string_view header_block, std::st
   request.transfer.reset(new ActiveTransfer);
   ActiveTransfer& active = *request.transfer;
   active.settings = wininet_settings();
-  build_header_list(header_block, request, active.headers);
+  build_header_list(header_block, request, false, active.headers);
+  build_header_list(header_block, request, true, active.headers_elsewhere);
   active.body = std::move(body);
   active.hop = Hop{first_url(request), request.verb, has_body};
+  const std::string first_origin = origin_of(active.hop.url);
   for (int hops = 0;; ++hops) {
     active.start(request);
     active.pump([&] { return active.transfer.final_headers(); });
     if (!active.transfer.final_headers() || hops == kMaxRedirects) break;
-    std::optional<Hop> next = redirect_target(active.easy(), request, active.hop);
+    std::optional<Hop> next = redirect_target(active.easy(), request, active.hop, first_origin);
     if (!next) break;
     active.transfer.discard_body = true;
     active.pump([] { return false; });

@@ -298,6 +298,32 @@ TEST_F(WinInet, RedirectsThatAreNotFollowed) {
   }
 }
 
+TEST_F(WinInet, CallerCredentialsStayWithTheFirstOrigin) {
+  auto other = TestServer::answering(http_response("200 OK", "other"));
+  auto first = TestServer::responding([&other](const RecordedRequest& r) {
+    if (r.target() == "/here") return http_response("302 Found", "", {"Location: /landing"});
+    if (r.target() == "/away") {
+      return http_response("302 Found", "", {"Location: " + other.url("/landing")});
+    }
+    return http_response("200 OK", "first");
+  });
+  WinInetCall call =
+      WinInetCall().with_headers("Cookie: s=1\r\nAuthorization: Basic eDp5\r\nX-Keep: 1");
+  struct Case {
+    std::string object;
+    const TestServer& landing;
+    int credential_lines;
+  };
+  for (const Case& c : {Case{"/here", first, 1}, Case{"/away", other, 0}}) {
+    round(first, c.object, call);
+    std::vector<RecordedRequest> landed = c.landing.requests();
+    ASSERT_FALSE(landed.empty()) << c.object;
+    EXPECT_EQ(landed.back().header_count("Cookie"), c.credential_lines) << c.object;
+    EXPECT_EQ(landed.back().header_count("Authorization"), c.credential_lines) << c.object;
+    EXPECT_EQ(landed.back().header("X-Keep"), "1") << c.object;
+  }
+}
+
 TEST_F(WinInet, RedirectFromHttpToHttpsNeedsItsFlag) {
   trust_test_authority();
   auto secure = TestServer::answering(http_response("200 OK", "secure"), {.tls = true});
