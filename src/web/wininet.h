@@ -6,18 +6,20 @@
 // - The request carries the caller's header lines (empty lines dropped), Host, the body framing
 //   and, unless the caller wrote a User-Agent line, the agent given to InternetOpenA. Nothing else.
 // - A GET or HEAD without optional data has no body; every other request sends one (maybe empty).
-// - Redirects are followed (at most 10 hops, http and https only; POST turns into GET without
-//   its body on 301, 302 and 303, any verb on 303; http -> https only with
+// - Redirects are followed (at most 10 hops, http and https only; a POST on 301 or 302, and any
+//   verb but HEAD on 303, turns into GET without its body; http -> https only with
 //   INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS, https -> http never); a redirect that is not followed
-//   is the final response.
+//   is the final response. A redirect to another scheme, host or port carries no Cookie or
+//   Authorization line of the caller's.
 // - Cookies: each internet handle keeps a cookie store of its own that all its requests share;
 //   requests with INTERNET_FLAG_NO_COOKIES neither send from it nor store into it. Nothing is
 //   kept once the internet handle is closed.
 // - Proxies come only from InternetOpenA ("http=host:port", "https=host:port", or a bare
 //   "host:port" for both), never from the environment.
-// - HttpSendRequestA receives the whole body; it is true once a final response's headers came.
-//   InternetReadFile then hands the body out and reports 0 at its end; after a failure (broken
-//   connection, stall, abort, body limit) the bytes received come first, then a false read of 0.
+// - HttpSendRequestA returns true once a final response's headers are in; InternetReadFile then
+//   hands the body out as it arrives and reports 0 at its end. After a failure (broken
+//   connection, stall, abort flag, body limit) the bytes received come first, then a false read
+//   of 0, and so forever after.
 // - HttpQueryInfoA(HTTP_QUERY_RAW_HEADERS_CRLF) gives the final response's status and header
 //   lines, each ended by CR LF, then CR LF; when they and the zero byte do not fit, it fails,
 //   sets the length needed and leaves the buffer alone.
