@@ -264,6 +264,39 @@ TEST(SamplePages, EveryPageHoldsWhatItsEntriesPromise) {
   EXPECT_TRUE(sample_entries(9001).empty());
 }
 
+struct SitePathCase {
+  const char* path;
+  int32_t page;  // 0: the site has no page there
+};
+
+TEST(SampleSite, ServesItsPagesAndAnswersEverythingElseWithNotFound) {
+  SampleSite site;
+  ASSERT_TRUE(site.start());
+  const SitePathCase cases[] = {
+      {"/qqgexing/100.html", 100},   {"/qqgexing/9000.html", 9000},
+      {"/qqgexing/4321.html", 4321}, {"/qqgexing/99.html", 0},
+      {"/qqgexing/9001.html", 0},    {"/qqgexing/0100.html", 0},
+      {"/qqgexing/12a.html", 0},     {"/qqgexing/.html", 0},
+      {"/qqgexing/100.htm", 0},      {"/", 0},
+  };
+  std::vector<std::string> paths;
+  for (const SitePathCase& c : cases) {
+    SCOPED_TRACE(c.path);
+    Text headers;
+    const ByteString body =
+        fetch_page(Text("http://" + site.host() + c.path), {.raw_headers = &headers});
+    const Text status_line = text_left(headers, find_text(headers, "\r\n", false) - 1);
+    if (c.page != 0) {
+      EXPECT_EQ(status_line, "HTTP/1.1 200 OK");
+      EXPECT_EQ(bytes_to_text(body), sample_page(c.page));
+    } else {
+      EXPECT_EQ(status_line, "HTTP/1.1 404 Not Found");
+    }
+    paths.emplace_back(c.path);
+  }
+  EXPECT_EQ(site.request_paths(), paths);
+}
+
 TEST_F(CollectionRun, ReadsTheDrawnPagesIntoNumberedRowsAndShowsProgress) {
   const std::vector<int32_t> pages = draws_after_seed(20261211, 3);
   const int32_t locks_before = lock_registry_size();
