@@ -211,7 +211,7 @@ class MainWindow::Operations : public WindowOperations {
   }
 
   bool open_dialog() {
-    QFileDialog& dialog = *window_.file_dialog_;
+    QFileDialog& dialog = *window_.file_dialog();
     const bool save = dialog_.kind == FileDialogKind::save;
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -273,11 +273,6 @@ MainWindow::MainWindow(QWidget* parent)
   connect(sample_rows_button_, &QPushButton::clicked, this,
           run(&WindowCommands::sample_rows_clicked));
 
-  file_dialog_ = new QFileDialog(this);
-  file_dialog_->setObjectName(QStringLiteral("通用对话框1"));
-  file_dialog_->setOption(QFileDialog::DontUseNativeDialog);
-  file_dialog_->setWindowModality(Qt::WindowModal);
-
   menu_ = new QMenu(to_qstring("菜单"_cp936), this);
   menu_->setObjectName(QStringLiteral("菜单"));
   delete_marked_ = menu_->addAction(to_qstring("删除重复"_cp936));
@@ -288,6 +283,17 @@ MainWindow::MainWindow(QWidget* parent)
 MainWindow::~MainWindow() { calls_->begin_closing(); }
 
 WindowOperations& MainWindow::operations() { return *operations_; }
+
+// Made at its first use: a file dialog starts a thread that watches the file system.
+QFileDialog* MainWindow::file_dialog() {
+  if (file_dialog_ == nullptr) {
+    file_dialog_ = new QFileDialog(this);
+    file_dialog_->setObjectName(QStringLiteral("通用对话框1"));
+    file_dialog_->setOption(QFileDialog::DontUseNativeDialog);
+    file_dialog_->setWindowModality(Qt::WindowModal);
+  }
+  return file_dialog_;
+}
 
 void MainWindow::set_commands(WindowCommands commands) { commands_ = std::move(commands); }
 

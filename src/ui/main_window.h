@@ -50,7 +50,7 @@ class MainWindow : public QWidget {
   QTableView* list() const { return list_; }
   QMenu* menu() const { return menu_; }
   QAction* delete_marked_action() const { return delete_marked_; }
-  QFileDialog* file_dialog() const { return file_dialog_; }
+  QFileDialog* file_dialog();  // the dialog of 通用对话框1
   WindowThreadCalls& thread_calls() const { return *calls_; }
 
  protected:

@@ -81,7 +81,7 @@ TEST_F(MainWindowTest, ControlsAtStartHaveTheirPlacesCaptionsAndStates) {
     EXPECT_EQ((widget->focusPolicy() & Qt::TabFocus) != 0, expected.tab_stop);
     EXPECT_EQ(ops().control_text(expected.control), expected.text);
   }
-  EXPECT_NE(window_->findChild<QFileDialog*>(QStringLiteral("通用对话框1")), nullptr);
+  EXPECT_EQ(window_->file_dialog()->objectName(), QStringLiteral("通用对话框1"));
   EXPECT_FALSE(window_->file_dialog()->isVisible());
 }
 
