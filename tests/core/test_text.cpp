@@ -65,7 +65,9 @@ INSTANTIATE_TEST_SUITE_P(
         FindCase{"StartInsideCharacter", bytes("\xB0\x41\x42"), "A", 2, false, 2},
         FindCase{"MatchAtDanglingByte", bytes("a\xB0"), bytes("\xB0"), {}, false, 2},
         FindCase{"LongerThanText", "ab", "abc", {}, false, -1},
-        FindCase{"LeadByteFF", bytes("\xFF<a"), "<", {}, false, -1}),
+        FindCase{"LeadByteFF", bytes("\xFF<a"), "<", {}, false, -1},
+        FindCase{"FromLargestStart", "abc", "c", 2147483647, false, -1},
+        FindCase{"FromLowestStart", "abc", "c", -2147483647 - 1, false, 3}),
     [](const auto& tested) { return tested.param.name; });
 
 struct ReverseCase {
@@ -85,17 +87,18 @@ TEST_P(FindTextReverse, GivesTheLastOccurrenceBeforeTheStart) {
   EXPECT_EQ(found, c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, FindTextReverse,
-                         testing::Values(ReverseCase{"WholeText", "a.b.c", ".", {}, 4},
-                                         ReverseCase{"BeforeFour", "a.b.c", ".", 4, 2},
-                                         ReverseCase{"BeforeTwo", "a.b.c", ".", 2, -1},
-                                         ReverseCase{"AtTheEnd", "abc.", ".", {}, 4},
-                                         ReverseCase{"EndingOnLastByte", "abc.", ".", 4, -1},
-                                         ReverseCase{"Empty", "abc", "", {}, 1},
-                                         ReverseCase{"EmptyBeforeOne", "abc", "", 1, -1},
-                                         ReverseCase{"SkipsSecondBytes", bytes("\xB0.a."), ".", 4,
-                                                     -1}),
-                         [](const auto& tested) { return tested.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FindTextReverse,
+    testing::Values(ReverseCase{"WholeText", "a.b.c", ".", {}, 4},
+                    ReverseCase{"BeforeFour", "a.b.c", ".", 4, 2},
+                    ReverseCase{"BeforeTwo", "a.b.c", ".", 2, -1},
+                    ReverseCase{"AtTheEnd", "abc.", ".", {}, 4},
+                    ReverseCase{"EndingOnLastByte", "abc.", ".", 4, -1},
+                    ReverseCase{"Empty", "abc", "", {}, 1},
+                    ReverseCase{"EmptyBeforeOne", "abc", "", 1, -1},
+                    ReverseCase{"FromLargestStart", "a.b.", ".", 2147483647, 4},
+                    ReverseCase{"SkipsSecondBytes", bytes("\xB0.a."), ".", 4, -1}),
+    [](const auto& tested) { return tested.param.name; });
 
 TEST(TextCuts, CountBytesAndClampToTheText) {
   EXPECT_EQ(text_left("abc", 5), Text("abc"));
