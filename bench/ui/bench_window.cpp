@@ -47,6 +47,7 @@ void WorkerAppendsRows(benchmark::State& state) {
         ops.list_set_cell(row, 1, sample_signature());
       }
     });
+    if (ops.list_row_count() != rows) state.SkipWithError("rows were lost");
   }
   state.counters["rows_per_second"] =
       benchmark::Counter(static_cast<double>(rows) * static_cast<double>(state.iterations()),

@@ -17,6 +17,25 @@ const QEvent::Type serve_event_type = static_cast<QEvent::Type>(QEvent::register
 constexpr auto linger_for_next_call = std::chrono::microseconds(200);
 constexpr auto longest_burst = std::chrono::milliseconds(8);
 
+// Before either side sleeps it watches for a few microseconds: when both threads have a core,
+// the answer or the next call comes within that time and neither pays for sleeping and waking.
+constexpr auto watch_for_answer = std::chrono::microseconds(5);
+constexpr auto watch_for_next_call = std::chrono::microseconds(20);
+
+template <typename Ready>
+bool watch(std::chrono::microseconds how_long, Ready ready) {
+  const auto end = std::chrono::steady_clock::now() + how_long;
+  for (;;) {
+    for (int round = 0; round < 16; ++round) {
+      if (ready()) return true;
+#if defined(__x86_64__) || defined(__i386__)
+      __builtin_ia32_pause();
+#endif
+    }
+    if (std::chrono::steady_clock::now() >= end) return ready();
+  }
+}
+
 }  // namespace
 
 WindowThreadCalls::WindowThreadCalls(QObject* parent) : QObject(parent) {}
@@ -34,14 +53,23 @@ bool WindowThreadCalls::call(const std::function<void()>& work) {
   std::unique_lock lock(mutex_);
   if (closing()) return false;
   waiting_.push_back(&request);
-  if (serving_) {
-    arrived_.notify_one();
-  } else if (!serve_posted_) {
+  waiting_count_.store(static_cast<int>(waiting_.size()), std::memory_order_release);
+  const bool wake = serving_;
+  if (!serving_ && !serve_posted_) {
     serve_posted_ = true;
     QCoreApplication::postEvent(this, new QEvent(serve_event_type));
   }
-  changed_.wait(lock, [&] { return request.done; });
-  return request.ran;
+  // Woken after the guard is given back, so the window's thread does not wake only to wait for
+  // the guard.
+  lock.unlock();
+  if (wake) arrived_.notify_one();
+  const auto done = [&] { return request.done.load(std::memory_order_acquire); };
+  if (!watch(watch_for_answer, done)) {
+    lock.lock();
+    changed_.wait(lock, done);
+    lock.unlock();
+  }
+  return request.ran;  // written before done
 }
 
 void WindowThreadCalls::change_and_wake(const std::function<void()>& change) {
@@ -62,8 +90,9 @@ void WindowThreadCalls::begin_closing() {
   {
     std::lock_guard lock(mutex_);
     closing_.store(true, std::memory_order_release);
-    for (Request* request : waiting_) request->done = true;
+    for (Request* request : waiting_) request->done.store(true, std::memory_order_release);
     waiting_.clear();
+    waiting_count_.store(0, std::memory_order_release);
   }
   changed_.notify_all();
   arrived_.notify_all();
@@ -89,7 +118,15 @@ void WindowThreadCalls::serve() {
   for (;;) {
     if (waiting_.empty()) {
       serving_ = true;
-      arrived_.wait_for(lock, linger_for_next_call, [&] { return !waiting_.empty() || closing(); });
+      lock.unlock();
+      const bool arrived = watch(watch_for_next_call, [&] {
+        return waiting_count_.load(std::memory_order_acquire) > 0 || closing();
+      });
+      lock.lock();
+      if (!arrived) {
+        arrived_.wait_for(lock, linger_for_next_call,
+                          [&] { return !waiting_.empty() || closing(); });
+      }
       serving_ = false;
       if (waiting_.empty()) return;
     }
@@ -102,12 +139,15 @@ void WindowThreadCalls::serve() {
     }
     Request* request = waiting_.front();
     waiting_.pop_front();
+    waiting_count_.store(static_cast<int>(waiting_.size()), std::memory_order_release);
     lock.unlock();
     (*request->work)();
     lock.lock();
     request->ran = true;
-    request->done = true;
+    request->done.store(true, std::memory_order_release);  // the caller may leave at once
+    lock.unlock();
     changed_.notify_all();
+    lock.lock();
   }
 }
 

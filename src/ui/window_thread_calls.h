@@ -41,8 +41,8 @@ class WindowThreadCalls : public QObject {
  private:
   struct Request {
     const std::function<void()>* work;
-    bool done = false;
-    bool ran = false;
+    std::atomic<bool> done{false};
+    bool ran = false;  // written before done
   };
 
   void serve();
@@ -51,6 +51,7 @@ class WindowThreadCalls : public QObject {
   std::condition_variable changed_;  // a call was served, or a waited-for change was made
   std::condition_variable arrived_;  // a call was handed over while the window's thread serves
   std::deque<Request*> waiting_;
+  std::atomic<int> waiting_count_{0};  // the size of waiting_, watched without the guard
   bool serve_posted_ = false;
   bool serving_ = false;
   std::atomic<bool> closing_{false};
