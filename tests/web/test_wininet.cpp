@@ -496,7 +496,7 @@ class BrokenAnswers : public WinInet, public ::testing::WithParamInterface<Failu
  protected:
   void SetUp() override {
     WinInet::SetUp();
-    wininet_settings().stall_timeout_ms = 300;
+    wininet_settings().stall_timeout_ms = 500;
     wininet_settings().max_body_bytes = 64 * 1024;
   }
 };
@@ -541,13 +541,13 @@ INSTANTIATE_TEST_SUITE_P(
                     Script()
                         .read_request()
                         .send(kPartialHead)
-                        .drip(std::string(100, 'd'), 10, milliseconds(600)),
+                        .drip(std::string(100, 'd'), 10, milliseconds(1000)),
                     true, "", false, "HTTP/1.1 200 OK\r\n"},
         FailureCase{"DripsFasterThanTheStallLimit",
                     Script()
                         .read_request()
                         .send(kPartialHead)
-                        .drip(std::string(100, 'd'), 10, milliseconds(60)),
+                        .drip(std::string(100, 'd'), 10, milliseconds(50)),
                     true, std::string(100, 'd'), true, "HTTP/1.1 200 OK\r\n"},
         FailureCase{"EndlessBodyCutAtTheLimit",
                     Script()
