@@ -549,6 +549,12 @@ INSTANTIATE_TEST_SUITE_P(
                         .send(kPartialHead)
                         .drip(std::string(100, 'd'), 10, milliseconds(50)),
                     true, std::string(100, 'd'), true, "HTTP/1.1 200 OK\r\n"},
+        FailureCase{"EndlessHeaders",
+                    Script()
+                        .read_request()
+                        .send("HTTP/1.1 200 OK\r\n")
+                        .stream_forever("X-Endless: 0123456789\r\n"),
+                    false, "", false, std::nullopt},
         FailureCase{"EndlessBodyCutAtTheLimit",
                     Script()
                         .read_request()
