@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -117,6 +118,8 @@ struct StartCase {
   intptr_t parameter;
   intptr_t expected;
 };
+
+void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
 
 class StartThreadTest : public ::testing::TestWithParam<StartCase> {};
 

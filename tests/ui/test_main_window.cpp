@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 #include <functional>
+#include <ostream>
 #include <vector>
 
 #include "collect/locks.h"
@@ -216,6 +217,8 @@ struct ViewCase {
   std::vector<std::string> seen;  // column 1 of every row the view shows
 };
 
+void PrintTo(const ViewCase& c, std::ostream* os) { *os << c.name; }
+
 class ListViewTest : public MainWindowTest, public ::testing::WithParamInterface<ViewCase> {};
 
 TEST_P(ListViewTest, ViewShowsTheRowsTheOperationsLeft) {
@@ -307,6 +310,8 @@ struct RightClick {
   bool below_rows;
 };
 
+void PrintTo(const RightClick& c, std::ostream* os) { *os << c.name; }
+
 class ListRightClickTest : public MainWindowTest,
                            public ::testing::WithParamInterface<RightClick> {};
 
@@ -343,6 +348,8 @@ struct MessageCase {
   QMessageBox::Icon icon;
 };
 
+void PrintTo(const MessageCase& c, std::ostream* os) { *os << c.name; }
+
 class ShowMessageTest : public MainWindowTest, public ::testing::WithParamInterface<MessageCase> {};
 
 TEST_P(ShowMessageTest, ShowsTheTextWithItsTitleAndIconUntilClosed) {
@@ -378,6 +385,8 @@ struct PopupCase {
   std::vector<Qt::Key> keys;
   int commands_run;
 };
+
+void PrintTo(const PopupCase& c, std::ostream* os) { *os << c.name; }
 
 class PopupMenuTest : public MainWindowTest, public ::testing::WithParamInterface<PopupCase> {};
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <ostream>
 
 #include "ui/qt_environment.h"
 
@@ -11,6 +12,8 @@ struct EndCase {
   int exit_code;
   QByteArray output;
 };
+
+void PrintTo(const EndCase& c, std::ostream* os) { *os << c.mode; }
 
 class ProgramEndTest : public ::testing::TestWithParam<EndCase> {};
 
