@@ -324,18 +324,29 @@ TEST_F(WinInet, CallerCredentialsStayWithTheFirstOrigin) {
   }
 }
 
-TEST_F(WinInet, RedirectFromHttpToHttpsNeedsItsFlag) {
+TEST_F(WinInet, RedirectsBetweenSchemes) {
   trust_test_authority();
   auto secure = TestServer::answering(http_response("200 OK", "secure"), {.tls = true});
-  auto plain =
-      TestServer::answering(http_response("302 Found", "plain", {"Location: " + secure.url("/s")}));
-  WinInetResult followed = round(
-      plain, "/",
-      WinInetCall().with_flags(INTERNET_FLAG_RELOAD | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS));
-  EXPECT_EQ(followed.body, "secure");
-  WinInetResult refused = round(plain, "/", WinInetCall().with_flags(INTERNET_FLAG_RELOAD));
-  EXPECT_EQ(refused.body, "plain");
+  auto plain = TestServer::answering(http_response("200 OK", "plain"));
+  auto secure_to_plain = TestServer::answering(
+      http_response("302 Found", "stays secure", {"Location: " + plain.url("/p")}), {.tls = true});
+  auto plain_to_secure = TestServer::answering(
+      http_response("302 Found", "stays plain", {"Location: " + secure.url("/s")}));
+  struct Case {
+    const char* name;
+    const TestServer& first;
+    uint32_t flags;
+    std::string body;
+  };
+  const uint32_t to_https = INTERNET_FLAG_RELOAD | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
+  for (const Case& c :
+       {Case{"http to https with its flag", plain_to_secure, to_https, "secure"},
+        Case{"http to https without it", plain_to_secure, INTERNET_FLAG_RELOAD, "stays plain"},
+        Case{"https to http", secure_to_plain, INTERNET_FLAG_SECURE, "stays secure"}}) {
+    EXPECT_EQ(round(c.first, "/", WinInetCall().with_flags(c.flags)).body, c.body) << c.name;
+  }
   EXPECT_EQ(secure.requests().size(), 1u);
+  EXPECT_EQ(plain.requests().size(), 0u);
 }
 
 TEST_F(WinInet, HttpsAgainstTheLocalAuthority) {
