@@ -61,6 +61,8 @@ std::unique_ptr<MainWindow> start_window(const CommandInstaller& install_command
   if (QGuiApplication::primaryScreen() == nullptr) fatal_error(0, "载入启动窗口失败"_cp936);
   auto window = std::make_unique<MainWindow>();
   window_calls.store(&window->thread_calls());
+  QObject::connect(&window->thread_calls(), &QObject::destroyed,
+                   [] { window_calls.store(nullptr); });
 
   seed_random();  // the window's created event
   if (install_commands) install_commands(*window);
