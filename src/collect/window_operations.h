@@ -70,7 +70,9 @@ class WindowOperations {
   // Handles every event already waiting for the window's thread, then returns.
   virtual void process_events() = 0;
 
-  // True once the window is closing: from then on, calls return their empty results at once.
+  // True once the window is closing: from then on, calls from other threads return their empty
+  // results at once; on the window's thread they still act on the controls, which last until the
+  // process ends.
   virtual bool window_closing() = 0;
 };
 
