@@ -136,6 +136,11 @@ TEST_F(WindowThreadsTest, ClosingReleasesAWaitingWorkerAndLaterCallsReturnEmptyA
   EXPECT_EQ(seen.name, Text());
   EXPECT_NE(to_text(static_cast<QPushButton*>(window_->control(Control::按钮1))->text()),
             Text("changed"));
+
+  // The window's own thread still reads and changes the list, so a command that runs on
+  // finishes its work on whole rows.
+  ops().list_set_cell(ops().list_insert_row(), 1, "kept");
+  EXPECT_EQ(ops().list_cell_text(0, 1), Text("kept"));
 }
 
 }  // namespace
