@@ -155,7 +155,7 @@ class MainWindow::Operations : public WindowOperations {
       auto* box = new QMessageBox(icon, caption, message, QMessageBox::Ok);
       box->setAttribute(Qt::WA_DeleteOnClose);
       box->setWindowModality(Qt::NonModal);
-      QObject::connect(box, &QMessageBox::finished, box,
+      QObject::connect(box, &QMessageBox::finished, &calls,
                        [&calls, closed] { calls.change_and_wake([&] { *closed = true; }); });
       box->show();
     });
