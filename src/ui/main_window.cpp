@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMoveEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
@@ -383,7 +384,8 @@ void MainWindow::centre_on_screen() {
 }
 
 // Once shown, the window system reports the frame it drew; the client size is made to fit it
-// so that frame and client together measure 731 × 461.
+// so that frame and client together measure 731 × 461. Without a frame (offscreen, a bare X
+// server) the client area is the whole 731 × 461.
 void MainWindow::fit_outer_size() {
   const QWindow* window = windowHandle();
   if (window == nullptr) return;
@@ -396,6 +398,13 @@ void MainWindow::fit_outer_size() {
 void MainWindow::showEvent(QShowEvent* event) {
   fit_outer_size();
   QWidget::showEvent(event);
+}
+
+// A window manager that draws the frame reports it some time after the window is shown, and
+// moves the window when it does.
+void MainWindow::moveEvent(QMoveEvent* event) {
+  fit_outer_size();
+  QWidget::moveEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
