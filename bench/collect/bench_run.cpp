@@ -15,6 +15,7 @@
 #include "core/numbers.h"
 #include "core/random.h"
 #include "sample_site/sample_site.h"
+#include "support/plain_curl.h"
 #include "web/fetch.h"
 
 namespace tarnwick {
@@ -101,28 +102,10 @@ std::vector<int32_t> drawn_pages() {
 double plain_loop_seconds = 0;
 double run_seconds = 0;
 
-size_t append_body(char* data, size_t size, size_t count, void* body) {
-  static_cast<std::string*>(body)->append(data, size * count);
-  return size * count;
-}
-
 void BM_PlainCurlLoop(benchmark::State& state) {
   const std::vector<int32_t> pages = drawn_pages();
-  const std::string prefix = "http://" + site().host() + "/qqgexing/";
   size_t bytes = 0;
-  for (auto _ : state) {
-    for (int32_t page : pages) {
-      std::string body;
-      std::string url = prefix + std::to_string(page) + ".html";
-      CURL* easy = curl_easy_init();
-      curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-      curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, append_body);
-      curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
-      curl_easy_perform(easy);
-      curl_easy_cleanup(easy);
-      bytes += body.size();
-    }
-  }
+  for (auto _ : state) bytes += bench::plain_curl_pages(site().host(), pages);
   benchmark::DoNotOptimize(bytes);
   state.counters["pages"] = page_count;
   state.counters["bytes/page"] = static_cast<double>(bytes) / page_count / state.iterations();

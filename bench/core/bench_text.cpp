@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/bytes.h"
-#include "core/markup_page.h"
+#include "support/markup_page.h"
 #include "core/text.h"
 
 namespace tarnwick {

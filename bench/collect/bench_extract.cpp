@@ -1,7 +1,7 @@
 #include <benchmark/benchmark.h>
 
 #include "collect/extract.h"
-#include "core/markup_page.h"
+#include "support/markup_page.h"
 
 namespace tarnwick {
 namespace {
