@@ -42,6 +42,11 @@ class CheapWindow final : public WindowOperations {
     rows_.emplace_back();
     return static_cast<int32_t>(rows_.size()) - 1;
   }
+  int32_t list_append_rows(const std::vector<ListRow>& added) override {
+    const auto first = static_cast<int32_t>(rows_.size());
+    for (const ListRow& row : added) rows_.emplace_back(row.id, row.signature);
+    return first;
+  }
   void list_set_cell(int32_t row, int32_t column, const Text& text) override {
     auto& cells = rows_[static_cast<size_t>(row)];
     (column == 0 ? cells.first : cells.second) = text;

@@ -83,6 +83,9 @@ class ChosenFileWindow final : public WindowOperations {
   ChosenFileWindow(WindowOperations& window, Text path) : window_(window), path_(std::move(path)) {}
 
   int32_t list_insert_row() override { return window_.list_insert_row(); }
+  int32_t list_append_rows(const std::vector<ListRow>& rows) override {
+    return window_.list_append_rows(rows);
+  }
   void list_set_cell(int32_t row, int32_t column, const Text& text) override {
     window_.list_set_cell(row, column, text);
   }

@@ -46,6 +46,7 @@ void collection_run(WindowOperations& window, const RunControl& control, const T
     int32_t pages_left = page_count;
     int32_t candidate_number = 0;
     TextArray candidates;
+    std::vector<ListRow> page_rows;
     for (int32_t page = 0; page < page_count && !run_should_stop(window, control); ++page) {
       const int32_t page_number = random_between(first_page_number, last_page_number);
       const Text page_address =
@@ -59,10 +60,10 @@ void collection_run(WindowOperations& window, const RunControl& control, const T
         ++candidate_number;
         if (find_text(entry, "签名"_cp936, false) >= 1) continue;
         if (find_text(entry, "&nbsp;", true) >= 1) continue;
-        const int32_t row = window.list_insert_row();
-        window.list_set_cell(row, 0, int_to_text(candidate_number));
-        window.list_set_cell(row, 1, clean_signature(entry));
+        page_rows.push_back({int_to_text(candidate_number), clean_signature(entry)});
       }
+      if (!page_rows.empty()) window.list_append_rows(page_rows);
+      page_rows.clear();
 
       window.set_caption(Control::MainWindow,
                          concat_text("已经采集了"_cp936, int_to_text(window.list_row_count()),

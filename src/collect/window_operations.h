@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "core/text.h"
 
@@ -14,12 +15,12 @@ namespace tarnwick {
 enum class Control {
   MainWindow,
   超级列表框1,  // the signature list
-  标签1,       // the label of the count box
-  编辑框1,     // the count box
-  按钮1,       // Start
-  按钮2,       // Stop
-  按钮3,       // hidden: sample rows
-  按钮4,       // Export
+  标签1,        // the label of the count box
+  编辑框1,      // the count box
+  按钮1,        // Start
+  按钮2,        // Stop
+  按钮3,        // hidden: sample rows
+  按钮4,        // Export
   通用对话框1,  // the file dialog
 };
 
@@ -37,6 +38,12 @@ struct FileDialogSetup {
   Text default_extension;
 };
 
+// A row for list_append_rows: the texts of its two cells.
+struct ListRow {
+  Text id;
+  Text signature;
+};
+
 class WindowOperations {
  public:
   virtual ~WindowOperations() = default;
@@ -44,6 +51,10 @@ class WindowOperations {
   // The signature list 超级列表框1. Rows and columns are numbered from 0; a row or column that
   // does not exist gives an empty text or 0, and leaves the list unchanged.
   virtual int32_t list_insert_row() = 0;  // index of the new row, -1 when it cannot be added
+  // Appends the rows after the last one, in order, as one operation, each with its two cells and
+  // the row value 0: one hand-over to the window's thread for a page of rows instead of three
+  // per row. The index of the first new row, -1 when the list cannot take them.
+  virtual int32_t list_append_rows(const std::vector<ListRow>& rows) = 0;
   virtual void list_set_cell(int32_t row, int32_t column, const Text& text) = 0;
   virtual Text list_cell_text(int32_t row, int32_t column) = 0;
   virtual int32_t list_row_count() = 0;

@@ -70,6 +70,19 @@ class MainWindow::Operations : public WindowOperations {
     on_window([&] { row = model().append_row(); });
     return row;
   }
+  int32_t list_append_rows(const std::vector<ListRow>& rows) override {
+    int32_t first = -1;
+    on_window([&] {
+      for (const ListRow& added : rows) {
+        const int32_t row = model().append_row();
+        if (row < 0) return;
+        if (first < 0) first = row;
+        model().set_cell(row, 0, added.id);
+        model().set_cell(row, 1, added.signature);
+      }
+    });
+    return first;
+  }
   void list_set_cell(int32_t row, int32_t column, const Text& text) override {
     on_window([&] { model().set_cell(row, column, text); });
   }

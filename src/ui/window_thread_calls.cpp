@@ -17,10 +17,12 @@ const QEvent::Type serve_event_type = static_cast<QEvent::Type>(QEvent::register
 constexpr auto linger_for_next_call = std::chrono::microseconds(200);
 constexpr auto longest_burst = std::chrono::milliseconds(8);
 
-// Before either side sleeps it watches for a few microseconds: when both threads have a core,
-// the answer or the next call comes within that time and neither pays for sleeping and waking.
-constexpr auto watch_for_answer = std::chrono::microseconds(5);
-constexpr auto watch_for_next_call = std::chrono::microseconds(20);
+// Before either side sleeps it watches for a while: when both threads have a core, the answer or
+// the next call comes within that time and neither pays for sleeping and waking. Work such as a
+// caption change or a page of rows takes tens of microseconds on the window's thread, and a
+// wake-up costs as much again on a busy machine.
+constexpr auto watch_for_answer = std::chrono::microseconds(60);
+constexpr auto watch_for_next_call = std::chrono::microseconds(60);
 
 template <typename Ready>
 bool watch(std::chrono::microseconds how_long, Ready ready) {

@@ -69,6 +69,18 @@ class RecordingWindow final : public WindowOperations {
     rows_.emplace_back();
     return static_cast<int32_t>(rows_.size()) - 1;
   }
+  int32_t list_append_rows(const std::vector<ListRow>& added) override {
+    std::lock_guard lock(mutex_);
+    log_.push_back("append_rows " + std::to_string(added.size()));
+    if (closing_) return -1;
+    const auto first = static_cast<int32_t>(rows_.size());
+    for (const ListRow& row : added) {
+      log_.push_back("row " + std::to_string(rows_.size()) + " " + cp936_to_utf8(row.id) + " " +
+                     cp936_to_utf8(row.signature));
+      rows_.emplace_back(row.id.str(), row.signature.str());
+    }
+    return first;
+  }
   void list_set_cell(int32_t row, int32_t column, const Text& text) override {
     std::lock_guard lock(mutex_);
     log_.push_back("cell " + std::to_string(row) + " " + std::to_string(column) + " " +
@@ -189,14 +201,18 @@ Expected expected_run(const std::vector<int32_t>& pages, size_t rows_before = 0)
   int32_t number = 0;
   auto pages_left = static_cast<int32_t>(pages.size());
   for (int32_t page : pages) {
+    Log page_rows;
     for (const SampleEntry& entry : sample_entries(page)) {
       ++number;
       if (!entry.listed) continue;
       const std::string row = std::to_string(rows_before + e.rows.size());
       e.rows.emplace_back(std::to_string(number), entry.signature.str());
-      e.log.push_back("insert_row");
-      e.log.push_back("cell " + row + " 0 " + std::to_string(number));
-      e.log.push_back("cell " + row + " 1 " + cp936_to_utf8(entry.signature));
+      page_rows.push_back("row " + row + " " + std::to_string(number) + " " +
+                          cp936_to_utf8(entry.signature));
+    }
+    if (!page_rows.empty()) {
+      e.log.push_back("append_rows " + std::to_string(page_rows.size()));
+      e.log.insert(e.log.end(), page_rows.begin(), page_rows.end());
     }
     e.log.push_back("row_count");
     e.log.push_back("caption MainWindow 已经采集了" + std::to_string(rows_before + e.rows.size()) +

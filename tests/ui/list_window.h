@@ -54,6 +54,11 @@ class ListWindow final : public WindowOperations {
     rows.emplace_back();
     return static_cast<int32_t>(rows.size()) - 1;
   }
+  int32_t list_append_rows(const std::vector<ListRow>& added) override {
+    const auto first = static_cast<int32_t>(rows.size());
+    for (const ListRow& row : added) rows.push_back({row.id.str(), row.signature.str(), 0});
+    return first;
+  }
   void list_set_cell(int32_t row, int32_t column, const Text& text) override {
     if (!has_row(row)) return;
     if (column == 0) at(row).id = text.str();

@@ -196,6 +196,20 @@ TEST_F(MainWindowTest, CellsAndValuesOutsideTheListReadEmptyAndChangeNothing) {
   EXPECT_EQ(ops().list_cell_text(0, 0), Text());
 }
 
+TEST_F(MainWindowTest, AppendedRowsFollowTheLastRowInOrderWithTheirCells) {
+  ops().list_set_cell(ops().list_insert_row(), 1, "first");
+  EXPECT_EQ(ops().list_append_rows({{"1", "a"}, {"3", "签名"_cp936}, {"4", ""}}), 1);
+  EXPECT_EQ(ops().list_append_rows({}), -1);
+
+  ASSERT_EQ(ops().list_row_count(), 4);
+  const Text expected[][2] = {{"", "first"}, {"1", "a"}, {"3", "签名"_cp936}, {"4", ""}};
+  for (int32_t row = 0; row < 4; ++row) {
+    EXPECT_EQ(ops().list_cell_text(row, 0), expected[row][0]) << row;
+    EXPECT_EQ(ops().list_cell_text(row, 1), expected[row][1]) << row;
+    EXPECT_EQ(ops().list_row_value(row), 0) << row;
+  }
+}
+
 TEST_F(MainWindowTest, DeletingARowMovesTheLaterRowsUp) {
   for (const char* id : {"a", "b", "c"}) ops().list_set_cell(ops().list_insert_row(), 0, id);
   ops().list_set_row_value(2, 7);
