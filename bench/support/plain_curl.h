@@ -15,20 +15,24 @@ inline size_t append_to_string(char* data, size_t size, size_t count, void* body
   return size * count;
 }
 
+// One GET of url with a fresh easy handle; returns the body received.
+inline std::string plain_curl_get(const std::string& url) {
+  std::string body;
+  CURL* easy = curl_easy_init();
+  curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, append_to_string);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
+  curl_easy_perform(easy);
+  curl_easy_cleanup(easy);
+  return body;
+}
+
 // Fetches every page of the sample site's numbering from host; returns the bytes received.
 inline size_t plain_curl_pages(const std::string& host, const std::vector<int32_t>& pages) {
   const std::string prefix = "http://" + host + "/qqgexing/";
   size_t bytes = 0;
   for (int32_t page : pages) {
-    std::string body;
-    const std::string url = prefix + std::to_string(page) + ".html";
-    CURL* easy = curl_easy_init();
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, append_to_string);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
-    curl_easy_perform(easy);
-    curl_easy_cleanup(easy);
-    bytes += body.size();
+    bytes += plain_curl_get(prefix + std::to_string(page) + ".html").size();
   }
   return bytes;
 }
