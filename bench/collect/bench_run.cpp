@@ -14,24 +14,13 @@
 #include "collect/run.h"
 #include "core/numbers.h"
 #include "core/random.h"
-#include "sample_site/sample_site.h"
 #include "support/plain_curl.h"
+#include "support/ratio_reporter.h"
+#include "support/sample_pages_bench.h"
 #include "web/fetch.h"
 
 namespace tarnwick {
 namespace {
-
-constexpr int page_count = 1000;
-constexpr uint32_t page_seed = 4711;
-
-SampleSite& site() {
-  static SampleSite* const running = [] {
-    auto* s = new SampleSite;
-    if (!s->start()) std::abort();
-    return s;
-  }();
-  return *running;
-}
 
 // A window that only keeps the rows.
 class CheapWindow final : public WindowOperations {
@@ -97,29 +86,20 @@ size_t resident_bytes() {
   return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
 
-std::vector<int32_t> drawn_pages() {
-  seed_random(page_seed);
-  std::vector<int32_t> pages;
-  for (int i = 0; i < page_count; ++i) pages.push_back(random_between(100, 9000));
-  return pages;
-}
-
-double plain_loop_seconds = 0;
-double run_seconds = 0;
-
 void BM_PlainCurlLoop(benchmark::State& state) {
-  const std::vector<int32_t> pages = drawn_pages();
+  const std::vector<int32_t> pages = bench::drawn_pages();
   size_t bytes = 0;
-  for (auto _ : state) bytes += bench::plain_curl_pages(site().host(), pages);
+  for (auto _ : state) bytes += bench::plain_curl_pages(bench::site().host(), pages);
   benchmark::DoNotOptimize(bytes);
-  state.counters["pages"] = page_count;
-  state.counters["bytes/page"] = static_cast<double>(bytes) / page_count / state.iterations();
+  state.counters["pages"] = bench::page_count;
+  state.counters["bytes/page"] =
+      static_cast<double>(bytes) / bench::page_count / state.iterations();
 }
 
 // The run's fetches alone, to tell the fetch layer's share of the run's time from the run's own.
 void BM_FetchPageLoop(benchmark::State& state) {
-  const std::vector<int32_t> pages = drawn_pages();
-  const Text prefix = concat_text("http://", Text(site().host()), "/qqgexing/");
+  const std::vector<int32_t> pages = bench::drawn_pages();
+  const Text prefix = concat_text("http://", Text(bench::site().host()), "/qqgexing/");
   for (auto _ : state) {
     for (int32_t page : pages) {
       benchmark::DoNotOptimize(fetch_page(concat_text(prefix, int_to_text(page), ".html")));
@@ -131,18 +111,18 @@ void BM_FetchPageLoop(benchmark::State& state) {
 void warm_up() {
   CheapWindow warm(20);
   RunControl control;
-  collection_run(warm, control, Text(site().host()));
+  collection_run(warm, control, Text(bench::site().host()));
 }
 
 // Resident memory that one run leaves behind while its rows are still listed, measured before
 // any benchmark, in a process that has not yet held the rows of another run.
 void report_memory_of_one_run() {
   warm_up();
-  CheapWindow window(page_count);
+  CheapWindow window(bench::page_count);
   RunControl control;
-  seed_random(page_seed);
+  seed_random(bench::page_seed);
   const size_t before = resident_bytes();
-  collection_run(window, control, Text(site().host()));
+  collection_run(window, control, Text(bench::site().host()));
   const double growth = static_cast<double>(resident_bytes()) - static_cast<double>(before);
   const double row_bytes = static_cast<double>(window.row_bytes());
   std::printf("memory: %zu rows need %.2f MB; resident memory grew by %.2f MB (%.3f of the rows)\n",
@@ -153,32 +133,18 @@ void BM_CollectionRun(benchmark::State& state) {
   warm_up();
   for (auto _ : state) {
     state.PauseTiming();
-    auto window = std::make_unique<CheapWindow>(page_count);
+    auto window = std::make_unique<CheapWindow>(bench::page_count);
     RunControl control;
-    seed_random(page_seed);
+    seed_random(bench::page_seed);
     state.ResumeTiming();
 
-    collection_run(*window, control, Text(site().host()));
+    collection_run(*window, control, Text(bench::site().host()));
 
     state.PauseTiming();
     window.reset();
     state.ResumeTiming();
   }
 }
-
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-      const double seconds = run.GetAdjustedRealTime() / 1e3;  // reported in milliseconds
-      const std::string name = run.benchmark_name();
-      if (name.find("BM_PlainCurlLoop/") != std::string::npos) plain_loop_seconds = seconds;
-      if (name.find("BM_CollectionRun/") != std::string::npos) run_seconds = seconds;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
 
 }  // namespace
 }  // namespace tarnwick
@@ -191,13 +157,9 @@ int main(int argc, char** argv) {
   curl_global_init(CURL_GLOBAL_DEFAULT);
   benchmark::Initialize(&argc, argv);
   tarnwick::report_memory_of_one_run();
-  tarnwick::RatioReporter reporter;
+  tarnwick::bench::RatioReporter reporter("BM_PlainCurlLoop/", "BM_CollectionRun/");
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  if (tarnwick::plain_loop_seconds > 0 && tarnwick::run_seconds > 0) {
-    std::printf("run / plain libcurl loop: %.3f (run %.3f s, loop %.3f s per %d pages)\n",
-                tarnwick::run_seconds / tarnwick::plain_loop_seconds, tarnwick::run_seconds,
-                tarnwick::plain_loop_seconds, tarnwick::page_count);
-  }
+  reporter.print_ratio("run / plain libcurl loop", tarnwick::bench::page_count);
   benchmark::Shutdown();
   return 0;
 }

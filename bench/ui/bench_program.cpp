@@ -16,59 +16,40 @@
 #include "core/cp936.h"
 #include "core/numbers.h"
 #include "core/random.h"
-#include "sample_site/sample_site.h"
 #include "support/plain_curl.h"
+#include "support/ratio_reporter.h"
+#include "support/sample_pages_bench.h"
 #include "ui/app.h"
 #include "ui/commands.h"
 
 namespace tarnwick {
 namespace {
 
-constexpr int page_count = 1000;
-constexpr uint32_t page_seed = 4711;
 constexpr int32_t export_rows = 100'000;
 
 MainWindow* shown_window = nullptr;
-double plain_loop_seconds = 0;
-double run_seconds = 0;
-
-SampleSite& site() {
-  static SampleSite* const running = [] {
-    auto* started = new SampleSite;
-    if (!started->start()) std::abort();
-    return started;
-  }();
-  return *running;
-}
-
-std::vector<int32_t> drawn_pages() {
-  seed_random(page_seed);
-  std::vector<int32_t> pages;
-  for (int i = 0; i < page_count; ++i) pages.push_back(random_between(100, 9000));
-  return pages;
-}
 
 void BM_PlainCurlLoop(benchmark::State& state) {
-  const std::vector<int32_t> pages = drawn_pages();
+  const std::vector<int32_t> pages = bench::drawn_pages();
   size_t bytes = 0;
-  for (auto _ : state) bytes += bench::plain_curl_pages(site().host(), pages);
+  for (auto _ : state) bytes += bench::plain_curl_pages(bench::site().host(), pages);
   benchmark::DoNotOptimize(bytes);
 }
 
 // The run on a worker thread while the window's thread runs its event loop, as after Start.
 void BM_CollectionRunIntoWindow(benchmark::State& state) {
   WindowOperations& ops = shown_window->operations();
-  ops.set_caption(Control::编辑框1, int_to_text(page_count));
+  ops.set_caption(Control::编辑框1, int_to_text(bench::page_count));
   for (auto _ : state) {
     state.PauseTiming();
     ops.list_clear();
-    seed_random(page_seed);
+    seed_random(bench::page_seed);
     state.ResumeTiming();
 
     QEventLoop loop;
     std::thread worker([&] {
       RunControl control;
-      collection_run(ops, control, Text(site().host()));
+      collection_run(ops, control, Text(bench::site().host()));
       QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec();
@@ -141,20 +122,6 @@ void BM_Export(benchmark::State& state) {
   ops.list_clear();
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-      const double seconds = run.GetAdjustedRealTime() / 1e3;  // reported in milliseconds
-      const std::string name = run.benchmark_name();
-      if (name.find("BM_PlainCurlLoop") != std::string::npos) plain_loop_seconds = seconds;
-      if (name.find("BM_CollectionRunIntoWindow") != std::string::npos) run_seconds = seconds;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
-
 }  // namespace
 }  // namespace tarnwick
 
@@ -172,15 +139,9 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   std::unique_ptr<tarnwick::MainWindow> shown = tarnwick::start_window(nullptr);
   tarnwick::shown_window = shown.get();
-  tarnwick::RatioReporter reporter;
+  tarnwick::bench::RatioReporter reporter("BM_PlainCurlLoop", "BM_CollectionRunIntoWindow");
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  if (tarnwick::plain_loop_seconds > 0 && tarnwick::run_seconds > 0) {
-    std::printf(
-        "run into the window / plain libcurl loop: %.3f (run %.3f s, loop %.3f s per %d "
-        "pages)\n",
-        tarnwick::run_seconds / tarnwick::plain_loop_seconds, tarnwick::run_seconds,
-        tarnwick::plain_loop_seconds, tarnwick::page_count);
-  }
+  reporter.print_ratio("run into the window / plain libcurl loop", tarnwick::bench::page_count);
   benchmark::Shutdown();
   return 0;
 }
