@@ -11,6 +11,7 @@
 #include "ui/app.h"
 #include "ui/qt_environment.h"
 #include "ui/qt_text.h"
+#include "ui/window_fixture.h"
 #include "ui/window_thread_calls.h"
 
 namespace tarnwick {
@@ -18,38 +19,9 @@ namespace {
 
 using testing::when_shown;
 
-class WindowBoxesTest : public ::testing::Test {
+class WindowBoxesTest : public testing::WindowFixture {
  protected:
   void SetUp() override { window_ = start_window(nullptr); }
-  void TearDown() override {
-    if (worker_.joinable()) worker_.join();
-    window_.reset();
-  }
-
-  WindowOperations& ops() { return window_->operations(); }
-  WindowThreadCalls& calls() { return window_->thread_calls(); }
-
-  // Runs the window's event loop until the worker has finished.
-  void run_worker_under_event_loop(std::function<void()> work) {
-    QEventLoop loop;
-    worker_ = std::thread([&loop, work = std::move(work)] {
-      work();
-      QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec();
-    worker_.join();
-  }
-
-  // Holds the window's thread away from events until the worker's call waits for it.
-  void wait_for_waiting_call() {
-    for (int spins = 0; calls().waiting() == 0 && spins < 50'000'000; ++spins) {
-      std::this_thread::yield();
-    }
-    ASSERT_EQ(calls().waiting(), 1);
-  }
-
-  std::unique_ptr<MainWindow> window_;
-  std::thread worker_;
 };
 
 TEST_F(WindowBoxesTest, AWorkersCallIsServedWhileAMessageBoxIsOpen) {
