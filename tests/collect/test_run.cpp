@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -21,6 +18,7 @@
 #include "core/random.h"
 #include "sample_site/sample_pages.h"
 #include "sample_site/sample_site.h"
+#include "support/closed_port.h"
 #include "web/fetch.h"
 #include "web/wininet.h"
 
@@ -391,19 +389,6 @@ bool wait_for_thread_count(size_t count) {
   return thread_count() == count;
 }
 
-// A port on which nothing listens: bound once to learn a free number, then closed.
-uint16_t refused_port() {
-  int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(probe);
-  return ntohs(address.sin_port);
-}
-
 enum class PageFailure { refused, not_found, stalled };
 
 std::string failure_name(PageFailure failure) {
@@ -427,7 +412,7 @@ TEST_P(CollectionRunFailure, CountsTheFailedPageAsRead) {
   Text host = host_;
   switch (GetParam()) {
     case PageFailure::refused:
-      host = Text("127.0.0.1:" + std::to_string(refused_port()));
+      host = Text("127.0.0.1:" + std::to_string(closed_port()));
       break;
     case PageFailure::not_found:
       host = concat_text(host_, "/missing");  // the site answers 404 outside /qqgexing/

@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "support/closed_port.h"
 #include "support/test_server.h"
 #include "web/wininet.h"
 #include "web/wininet_client.h"
@@ -463,18 +461,6 @@ TEST_F(EnvironmentProxies, AreIgnored) {
   EXPECT_EQ(round(origin, "/", WinInetCall().with_proxy("http=" + proxy.host_port())).body,
             "origin");
   EXPECT_EQ(proxy.requests().size(), 1u);
-}
-
-uint16_t closed_port() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
 }
 
 TEST_F(WinInet, UnreachableServersGiveNothing) {
