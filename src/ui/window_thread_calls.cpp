@@ -106,6 +106,9 @@ int WindowThreadCalls::waiting() {
 }
 
 bool WindowThreadCalls::event(QEvent* event) {
+  // A serve event is made by a worker under the guard and handed over through Qt's queue, whose
+  // own guard the thread checker does not see; passing through ours orders this read after it.
+  { std::lock_guard lock(mutex_); }
   if (event->type() != serve_event_type) return QObject::event(event);
   serve();
   return true;
