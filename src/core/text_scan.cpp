@@ -85,7 +85,13 @@ size_t scan_first(std::string_view bytes, size_t from, std::string_view sought, 
   if (from >= size || size - from < length) return std::string_view::npos;
   const size_t last_start = size - length;  // the last position where a match can begin
 #if defined(__SSE2__)
-  if (last_start - from < 16) return scan_stepwise(data, size, from, sought, ignore_case);
+  // A short stretch, such as one entry of a page, is copied into a padded block so that it too is
+  // tried sixteen positions at once.
+  constexpr size_t longest_padded_sought = 48;
+  const bool short_stretch = last_start - from < 16;
+  if (short_stretch && length > longest_padded_sought) {
+    return scan_stepwise(data, size, from, sought, ignore_case);
+  }
   // Candidates are the positions whose first and last bytes match those of the sought text; each
   // one is then checked whole and for lying on a character boundary.
   const auto first = static_cast<unsigned char>(sought.front());
@@ -94,9 +100,9 @@ size_t scan_first(std::string_view bytes, size_t from, std::string_view sought, 
   const __m128i first_b = _mm_set1_epi8(static_cast<char>(ignore_case ? other_case(first) : first));
   const __m128i last_a = _mm_set1_epi8(static_cast<char>(last));
   const __m128i last_b = _mm_set1_epi8(static_cast<char>(ignore_case ? other_case(last) : last));
-  const auto candidates_at = [&](size_t at) {
-    const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-    const __m128i tails = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + length - 1));
+  const auto candidates_in = [&](const unsigned char* block) {
+    const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+    const __m128i tails = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + length - 1));
     const __m128i head_hits =
         _mm_or_si128(_mm_cmpeq_epi8(heads, first_a), _mm_cmpeq_epi8(heads, first_b));
     const __m128i tail_hits =
@@ -114,6 +120,14 @@ size_t scan_first(std::string_view bytes, size_t from, std::string_view sought, 
     }
     return std::string_view::npos;
   };
+  const auto candidates_at = [&](size_t at) { return candidates_in(data + at); };
+  if (short_stretch) {
+    // Starts past last_start would read the padding; they are masked off.
+    unsigned char padded[16 + longest_padded_sought] = {};
+    std::memcpy(padded, data + from, size - from);
+    const unsigned starts = (2u << (last_start - from)) - 1;
+    return first_match(from, candidates_in(padded) & starts);
+  }
   size_t at = from;
   for (; at + 15 <= last_start; at += 16) {
     const size_t found = first_match(at, candidates_at(at));

@@ -272,7 +272,9 @@ class Generator {
   std::string sought(const std::string& text) {
     if (text.empty() || pick(4) == 0) return this->text(3);
     const size_t from = pick(text.size());
-    std::string part = text.substr(from, pick(pick(4) == 0 ? 30 : 5));
+    // Up to 60 bytes, past the longest text that a short stretch is padded for.
+    const size_t longest = pick(8) == 0 ? 61 : pick(4) == 0 ? 30 : 5;
+    std::string part = text.substr(from, pick(longest));
     if (pick(2) == 0) {
       for (char& c : part) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
