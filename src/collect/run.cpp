@@ -62,15 +62,18 @@ void collection_run(WindowOperations& window, const RunControl& control, const T
         if (find_text(entry, "&nbsp;", true) >= 1) continue;
         page_rows.push_back({int_to_text(candidate_number), clean_signature(entry)});
       }
-      if (!page_rows.empty()) window.list_append_rows(page_rows);
-      page_rows.clear();
-
-      window.set_caption(Control::MainWindow,
-                         concat_text("已经采集了"_cp936, int_to_text(window.list_row_count()),
-                                     "条QQ签名了"_cp936));
       --pages_left;
-      window.set_caption(Control::按钮1,
-                         concat_text("还剩"_cp936, int_to_text(pages_left), "次"_cp936));
+      // The window's thread lists the page while this thread fetches the next one.
+      window.hand_over([rows = std::move(page_rows), pages_left](WindowOperations& on_window) {
+        if (!rows.empty()) on_window.list_append_rows(rows);
+        on_window.set_caption(
+            Control::MainWindow,
+            concat_text("已经采集了"_cp936, int_to_text(on_window.list_row_count()),
+                        "条QQ签名了"_cp936));
+        on_window.set_caption(Control::按钮1,
+                              concat_text("还剩"_cp936, int_to_text(pages_left), "次"_cp936));
+      });
+      page_rows.clear();
     }
   }
   leave_lock(run_lock);

@@ -1,9 +1,11 @@
 // The window operations through which the logic reads and changes the window.
 // Called from the window's thread they act at once; called from any other thread they are
-// carried out on the window's thread while the caller waits, in call order.
+// carried out on the window's thread while the caller waits, in call order (hand_over alone
+// does not wait).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -80,6 +82,13 @@ class WindowOperations {
 
   // Handles every event already waiting for the window's thread, then returns.
   virtual void process_events() = 0;
+
+  // Carries out a group of operations on the window's thread without waiting for it: the caller
+  // goes on at once, and whatever it calls afterwards acts after the group. The group owns what
+  // it uses. Each operation in it acts as it would alone, in order; once the window is closing,
+  // a group from another thread is dropped, as each of its operations would give its empty
+  // result. Without a thread to hand over to, the group runs at once.
+  virtual void hand_over(std::function<void(WindowOperations&)> operations) { operations(*this); }
 
   // True once the window is closing: from then on, calls from other threads return their empty
   // results at once; on the window's thread they still act on the controls, which last until the

@@ -207,6 +207,10 @@ class MainWindow::Operations : public WindowOperations {
     on_window([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
   }
 
+  void hand_over(std::function<void(WindowOperations&)> operations) override {
+    window_.thread_calls().post([this, group = std::move(operations)] { group(*this); });
+  }
+
   bool window_closing() override { return window_.thread_calls().closing(); }
 
  private:

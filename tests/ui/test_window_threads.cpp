@@ -2,7 +2,9 @@
 
 #include <QEventLoop>
 #include <QPushButton>
+#include <QThread>
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -113,6 +115,74 @@ TEST_F(WindowThreadsTest, ClosingReleasesAWaitingWorkerAndLaterCallsReturnEmptyA
   // finishes its work on whole rows.
   ops().list_set_cell(ops().list_insert_row(), 1, "kept");
   EXPECT_EQ(ops().list_cell_text(0, 1), Text("kept"));
+}
+
+TEST_F(WindowThreadsTest, HandedOverGroupsRunOnTheWindowsThreadInOrderWithLaterCalls) {
+  constexpr int pages = 1000;
+  std::atomic<int> groups_elsewhere{0};
+  std::vector<std::string> faults;
+  run_worker_under_event_loop([&] {
+    for (int i = 0; i < pages; ++i) {
+      ops().hand_over([&, i](WindowOperations& on_window) {
+        if (QThread::currentThread() != window_->thread()) ++groups_elsewhere;
+        on_window.list_append_rows({{int_to_text(i), "签名"_cp936}});
+        on_window.set_caption(Control::按钮1, int_to_text(i));
+      });
+      // A call made after a group sees what the group did.
+      if (i % 97 == 0 && ops().list_row_count() != i + 1) {
+        faults.push_back("count after group " + std::to_string(i));
+      }
+    }
+    // Groups still waiting are taken along by the worker's last call.
+    if (ops().list_row_count() != pages) faults.push_back("count after the last group");
+  });
+  EXPECT_TRUE(faults.empty()) << faults.front();
+  EXPECT_EQ(groups_elsewhere.load(), 0);
+  ASSERT_EQ(ops().list_row_count(), pages);
+  for (int i = 0; i < pages; ++i) ASSERT_EQ(ops().list_cell_text(i, 0), int_to_text(i)) << i;
+  EXPECT_EQ(to_text(static_cast<QPushButton*>(window_->control(Control::按钮1))->text()),
+            int_to_text(pages - 1));
+}
+
+TEST_F(WindowThreadsTest, AHandedOverGroupRunsWithoutALaterCallToCarryIt) {
+  run_worker_under_event_loop(
+      [&] { ops().hand_over([](WindowOperations& on_window) { on_window.list_insert_row(); }); });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (window_->list_model().size() == 0 && std::chrono::steady_clock::now() < deadline) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  }
+  EXPECT_EQ(window_->list_model().size(), 1);
+}
+
+TEST_F(WindowThreadsTest, PostingWaitsWhileManyPiecesWaitAndClosingDropsThem) {
+  constexpr int pieces = 300;
+  std::atomic<int> ran{0};
+  std::atomic<int> handed_over{0};
+  std::atomic<int> refused{0};
+  worker_ = std::thread([&] {
+    for (int i = 0; i < pieces; ++i) {
+      if (calls().post([&] { ++ran; })) {
+        ++handed_over;
+      } else {
+        ++refused;
+      }
+    }
+  });
+  // The window's thread takes no events: the worker can hand over only so much.
+  for (int spins = 0; handed_over.load() < 256 && spins < 50'000'000; ++spins) {
+    std::this_thread::yield();
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(handed_over.load(), 256);
+  EXPECT_EQ(calls().waiting(), 256);
+
+  window_->close();
+  worker_.join();
+  EXPECT_EQ(ran.load(), 0);
+  EXPECT_EQ(refused.load(), pieces - 256);
+  EXPECT_EQ(calls().waiting(), 0);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ran.load(), 0);
 }
 
 }  // namespace
