@@ -42,7 +42,7 @@ Text set_cookie_entry(const Text& line) {
 }
 
 Text query_raw_headers(HINTERNET request) {
-  std::string buffer(blank_text(header_buffer_size).view());  // the terminator follows the spaces
+  std::string buffer(header_buffer_size, ' ');  // the terminator follows the spaces
   uint32_t length = static_cast<uint32_t>(header_buffer_size);
   HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &length, nullptr);
   return Text(std::string_view(buffer.c_str()));

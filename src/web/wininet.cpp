@@ -386,9 +386,23 @@ void configure(CURL* easy, const RequestHandle& request, const Hop& hop, const s
   }
 }
 
+// The origin of the request's first address, worked out when a redirect first needs it.
+class FirstOrigin {
+ public:
+  explicit FirstOrigin(std::string url) : url_(std::move(url)) {}
+  const std::string& get() {
+    if (!origin_) origin_ = origin_of(url_);
+    return *origin_;
+  }
+
+ private:
+  std::string url_;
+  std::optional<std::string> origin_;
+};
+
 // The next hop of a redirect, or nothing when the response is final.
 std::optional<Hop> redirect_target(CURL* easy, const RequestHandle& request, const Hop& hop,
-                                   const std::string& first_origin) {
+                                   FirstOrigin& first_origin) {
   if ((request.flags & INTERNET_FLAG_NO_AUTO_REDIRECT) != 0) return std::nullopt;
   long status = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
@@ -407,7 +421,7 @@ std::optional<Hop> redirect_target(CURL* easy, const RequestHandle& request, con
   if (!from_secure && to_secure && (request.flags & INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS) == 0) {
     return std::nullopt;
   }
-  Hop next{std::string(target), hop.verb, hop.has_body, origin_of(next_url) == first_origin};
+  Hop next{std::string(target), hop.verb, hop.has_body, origin_of(next_url) == first_origin.get()};
   bool becomes_get = (status == 303 && hop.verb != "HEAD") ||
                      ((status == 301 || status == 302) && hop.verb == "POST");
   if (becomes_get) {
@@ -430,8 +444,9 @@ class ActiveTransfer {
   ActiveTransfer& operator=(const ActiveTransfer&) = delete;
 
   HeaderList headers;            // for the first server's origin
-  HeaderList headers_elsewhere;  // for a redirect to another origin
-  std::string body;              // the request body; curl sends it from here
+  HeaderList headers_elsewhere;  // for a redirect to another origin, made for the first one
+  bool headers_elsewhere_made = false;
+  std::string body;  // the request body; curl sends it from here
   WinInetSettings settings;
   Hop hop;
   Transfer transfer;
@@ -511,16 +526,19 @@ void send_request(RequestHandle& request, std::string_view header_block, std::st
   ActiveTransfer& active = *request.transfer;
   active.settings = wininet_settings();
   build_header_list(header_block, request, false, active.headers);
-  build_header_list(header_block, request, true, active.headers_elsewhere);
   active.body = std::move(body);
   active.hop = Hop{first_url(request), request.verb, has_body};
-  const std::string first_origin = origin_of(active.hop.url);
+  FirstOrigin first_origin(active.hop.url);
   for (int hops = 0;; ++hops) {
     active.start(request);
     active.pump([&] { return active.transfer.final_headers(); });
     if (!active.transfer.final_headers() || hops == kMaxRedirects) break;
     std::optional<Hop> next = redirect_target(active.easy(), request, active.hop, first_origin);
     if (!next) break;
+    if (!next->same_origin && !active.headers_elsewhere_made) {
+      build_header_list(header_block, request, true, active.headers_elsewhere);
+      active.headers_elsewhere_made = true;
+    }
     active.transfer.discard_body = true;
     active.pump([] { return false; });
     if (!active.succeeded()) break;
